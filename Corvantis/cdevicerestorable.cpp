@@ -1,0 +1,3 @@
+#include "Corvantis/cdevicerestorable.h"
+
+CDeviceRestorable::~CDeviceRestorable() = default;
