@@ -17,6 +17,8 @@ string(APPEND code "const ResourceStringEntry kStrings[] = {\n${string_rows}    
 
 set(blob_rows "")
 set(index 0)
+# Pairs arrive as "id=file|id=file|": a ";" would split the -D argument.
+string(REPLACE "|" ";" BLOBS "${BLOBS}")
 foreach(pair IN LISTS BLOBS)
   if(pair STREQUAL "")
     continue()

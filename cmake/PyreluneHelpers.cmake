@@ -21,7 +21,7 @@ function(pyrelune_embed_resources target module)
       math(EXPR j "${i} + 1")
       list(GET ARG_BLOBS ${i} id)
       list(GET ARG_BLOBS ${j} file)
-      string(APPEND blob_list "${id}=${file};")
+      string(APPEND blob_list "${id}=${file}|")
       list(APPEND deps ${file})
     endforeach()
   endif()
@@ -29,6 +29,7 @@ function(pyrelune_embed_resources target module)
   add_custom_command(OUTPUT ${out}
     COMMAND ${CMAKE_COMMAND} ${args} -P ${PROJECT_SOURCE_DIR}/cmake/EmbedResources.cmake
     DEPENDS ${deps} ${PROJECT_SOURCE_DIR}/cmake/EmbedResources.cmake
-    COMMENT "Embedding resources of ${module}")
+    COMMENT "Embedding resources of ${module}"
+    VERBATIM)
   target_sources(${target} PRIVATE ${out})
 endfunction()
