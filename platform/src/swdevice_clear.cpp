@@ -47,8 +47,8 @@ HRESULT ClearTargets(const ClearRequest& request, Surface* renderTarget, Surface
                      const D3DVIEWPORT9& viewport) {
     if (!IsValid(request, renderTarget, depthStencil)) return D3DERR_INVALIDCALL;
     if (request.flags & D3DCLEAR_TARGET) {
-        const auto writeColor = renderTarget->Format().writeColor;
-        FillRects(request, *renderTarget, viewport, [&](BYTE* texel) { writeColor(request.color, texel); });
+        const FormatInfo& format = renderTarget->Format();
+        FillRects(request, *renderTarget, viewport, [&](BYTE* texel) { WriteColor(format, request.color, texel); });
     }
     if (request.flags & kDepthFlags) {
         const bool depth = request.flags & D3DCLEAR_ZBUFFER;

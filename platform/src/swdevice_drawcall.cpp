@@ -70,6 +70,7 @@ DrawCall AssembleDrawCall(const DrawRequest& request, const DeviceState& state, 
     DrawCall call;
     RecordArguments(request, call.record);
     RecordState(state, call.record);
+    call.material = state.Material();
     call.record.fvf = bindings.FVF();
     call.vertexSize = FvfVertexSize(bindings.FVF());
     AttachStream(request, bindings, call);

@@ -35,6 +35,7 @@ struct DrawCall {
     Surface* depthStencil = nullptr;
     std::array<Texture*, kSamplers> textures{};
     const IEffectPassBinding* pass = nullptr;
+    D3DMATERIAL9 material{};
 };
 
 DrawCall AssembleDrawCall(const DrawRequest& request, const DeviceState& state, const DeviceBindings& bindings,

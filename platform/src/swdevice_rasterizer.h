@@ -15,7 +15,10 @@ public:
     virtual void Draw(const DrawCall& call) = 0;
 };
 
-// The device's rasteriser; it draws nothing yet.
+// The device's rasteriser: vertex processing, primitive assembly and
+// clipping, scan conversion, and the pixel pipeline (fixed function or the
+// bound effect pass's native shaders), drawn in two row bands when the
+// draw is large enough for a second thread to pay.
 std::unique_ptr<Rasterizer> CreateRasterizer();
 
 }  // namespace swdevice::detail

@@ -32,6 +32,7 @@ public:
     const PipelineStates& States() const { return m_states; }
     const D3DMATRIX& Transform(D3DTRANSFORMSTATETYPE state) const { return m_transforms[state]; }
     const D3DVIEWPORT9& Viewport() const { return m_viewport; }
+    const D3DMATERIAL9& Material() const { return m_material; }
 
 private:
     PipelineStates m_states;

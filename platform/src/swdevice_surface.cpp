@@ -1,8 +1,15 @@
 #include "swdevice_surface.h"
 
+#include <atomic>
+
 namespace swdevice::detail {
 
 namespace {
+
+uint64_t NextVersion() {
+    static std::atomic<uint64_t> counter{0};
+    return ++counter;
+}
 
 // Callers only build surfaces of formats FindFormat knows.
 const FormatInfo& KnownFormat(D3DFORMAT format) { return *FindFormat(format); }
@@ -24,7 +31,8 @@ Surface::Surface(const ResourceOrigin& origin, const D3DSURFACE_DESC& desc, cons
       m_pitch(RowPitch(m_format, desc.Width)),
       m_bytes(size_t(m_pitch) * RowCount(m_format, desc.Height)),
       m_container(parent.container),
-      m_texture(parent.texture) {}
+      m_texture(parent.texture),
+      m_version(NextVersion()) {}
 
 HRESULT Surface::GetContainer(REFIID riid, void** ppContainer) {
     if (!ppContainer) return D3DERR_INVALIDCALL;
@@ -70,6 +78,7 @@ HRESULT Surface::UnlockRect() {
 }
 
 void Surface::MarkModified() {
+    m_version = NextVersion();
     if (m_texture) m_texture->GenerateMipSubLevels();
 }
 

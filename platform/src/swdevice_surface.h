@@ -2,6 +2,7 @@
 // depth-stencil surfaces. Every surface owns its texels and can be locked.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "swdevice_formats.h"
@@ -35,6 +36,9 @@ public:
     BYTE* Texel(UINT x, UINT y) { return m_bytes.data() + size_t(y) * m_pitch + size_t(x) * m_format.blockBytes; }
     // Called after the texels changed outside a lock (Clear, drawing).
     void MarkModified();
+    // Changes whenever the texels may have changed; never repeats within the
+    // process, so a new surface never matches a copy of an old one.
+    uint64_t Version() const { return m_version; }
 
 private:
     Surface(const ResourceOrigin& origin, const D3DSURFACE_DESC& desc, const SurfaceParent& parent,
@@ -49,6 +53,7 @@ private:
     IDirect3DBaseTexture9* m_texture;
     bool m_locked = false;
     bool m_lockedReadOnly = false;
+    uint64_t m_version;
 };
 
 }  // namespace swdevice::detail

@@ -13,78 +13,19 @@
 #include <cstring>
 
 #include "platform/d3d9interfaces.h"
+#include "swdevice_texture.h"
 
 namespace {
 
 // ==== Texel formats ====
 
-struct FormatInfo {
-    D3DFORMAT format;
-    UINT bytesPerTexel;
-};
+using swdevice::detail::FindFormat;
+using swdevice::detail::FormatInfo;
 
-const FormatInfo kSampledFormats[] = {
-    {D3DFMT_A8R8G8B8, 4}, {D3DFMT_X8R8G8B8, 4},      {D3DFMT_A8, 1},
-    {D3DFMT_L8, 1},       {D3DFMT_L16, 2},           {D3DFMT_A16B16G16R16, 8},
-    {D3DFMT_A16B16G16R16F, 8}, {D3DFMT_A32B32G32R32F, 16},
-};
-
-UINT BytesPerTexel(D3DFORMAT format) {
-    for (const FormatInfo& info : kSampledFormats) {
-        if (info.format == format) return info.bytesPerTexel;
-    }
-    return 0;
-}
-
-template <class T>
-T Read(const unsigned char* p, UINT index) {
-    T value;
-    std::memcpy(&value, p + index * sizeof(T), sizeof(T));
-    return value;
-}
-
-float HalfToFloat(uint16_t half) {
-    const int exponent = (half >> 10) & 0x1f;
-    const int mantissa = half & 0x3ff;
-    const float sign = (half & 0x8000) ? -1.0f : 1.0f;
-    if (exponent == 0) return sign * std::ldexp(static_cast<float>(mantissa), -24);
-    if (exponent == 31) return mantissa ? NAN : sign * INFINITY;
-    return sign * std::ldexp(static_cast<float>(mantissa | 0x400), exponent - 25);
-}
-
-D3DXVECTOR4 DecodeArgb(const unsigned char* p, bool hasAlpha) {
-    const float k = 1.0f / 255.0f;
-    return D3DXVECTOR4(p[2] * k, p[1] * k, p[0] * k, hasAlpha ? p[3] * k : 1.0f);
-}
-
-D3DXVECTOR4 DecodeUnorm16x4(const unsigned char* p) {
-    const float k = 1.0f / 65535.0f;
-    return D3DXVECTOR4(Read<uint16_t>(p, 0) * k, Read<uint16_t>(p, 1) * k, Read<uint16_t>(p, 2) * k,
-                       Read<uint16_t>(p, 3) * k);
-}
-
-D3DXVECTOR4 DecodeHalf4(const unsigned char* p) {
-    return D3DXVECTOR4(HalfToFloat(Read<uint16_t>(p, 0)), HalfToFloat(Read<uint16_t>(p, 1)),
-                       HalfToFloat(Read<uint16_t>(p, 2)), HalfToFloat(Read<uint16_t>(p, 3)));
-}
-
-D3DXVECTOR4 Luminance(float l) { return D3DXVECTOR4(l, l, l, 1.0f); }
-
-// Channels the format lacks read as D3D9 samples them: colour 0 and alpha 1
-// (A8 gives black with alpha, luminance gives grey).
-D3DXVECTOR4 DecodeTexel(D3DFORMAT format, const unsigned char* p) {
-    switch (format) {
-    case D3DFMT_A8R8G8B8: return DecodeArgb(p, true);
-    case D3DFMT_X8R8G8B8: return DecodeArgb(p, false);
-    case D3DFMT_A8: return D3DXVECTOR4(0.0f, 0.0f, 0.0f, p[0] / 255.0f);
-    case D3DFMT_L8: return Luminance(p[0] / 255.0f);
-    case D3DFMT_L16: return Luminance(Read<uint16_t>(p, 0) / 65535.0f);
-    case D3DFMT_A16B16G16R16: return DecodeUnorm16x4(p);
-    case D3DFMT_A16B16G16R16F: return DecodeHalf4(p);
-    case D3DFMT_A32B32G32R32F:
-        return D3DXVECTOR4(Read<float>(p, 0), Read<float>(p, 1), Read<float>(p, 2), Read<float>(p, 3));
-    default: return D3DXVECTOR4(0.0f, 0.0f, 0.0f, 1.0f);
-    }
+// Formats with a colour decoder: the software device's colour formats.
+const FormatInfo* SampledFormat(D3DFORMAT format) {
+    const FormatInfo* info = FindFormat(format);
+    return info && info->readColor ? info : nullptr;
 }
 
 D3DXVECTOR4 ColorToVector(D3DCOLOR color) {
@@ -115,6 +56,7 @@ long MirrorIndex(long i, long size) {
 // The texel that index i addresses along an axis of the given size, or
 // kOutside when border addressing leaves the texture.
 long AddressIndex(D3DTEXTUREADDRESS mode, long i, long size) {
+    if (i >= 0 && i < size) return i;  // every mode agrees inside the texture
     switch (mode) {
     case D3DTADDRESS_MIRROR: return MirrorIndex(i, size);
     case D3DTADDRESS_CLAMP: return std::clamp(i, 0L, size - 1);
@@ -130,18 +72,20 @@ bool IsLinear(D3DTEXTUREFILTERTYPE filter) { return filter >= D3DTEXF_LINEAR; }
 
 }  // namespace
 
-bool IsSampledFormat(D3DFORMAT format) { return BytesPerTexel(format) != 0; }
+bool IsSampledFormat(D3DFORMAT format) { return SampledFormat(format) != nullptr; }
 
 // ==== Snapshot ====
 
+// Reads the software device's stored levels directly: a texture that
+// generates its mipmaps shows only level 0, but sampling uses the whole chain.
 HRESULT TextureSampler::Attach(IDirect3DBaseTexture9* texture) {
     Detach();
     if (!texture) return D3D_OK;
     if (texture->GetType() != D3DRTYPE_TEXTURE) return D3DERR_WRONGTEXTUREFORMAT;
-    IDirect3DTexture9* texture2d = static_cast<IDirect3DTexture9*>(texture);
-    const UINT levels = texture2d->GetLevelCount();
-    for (UINT level = 0; level < levels; ++level) {
-        const HRESULT hr = ReadLevel(texture2d, level);
+    const auto* stored = dynamic_cast<const swdevice::detail::Texture*>(static_cast<IDirect3DTexture9*>(texture));
+    if (!stored) return D3DERR_WRONGTEXTUREFORMAT;
+    for (const auto& level : stored->Levels()) {
+        const HRESULT hr = ReadLevel(*level);
         if (FAILED(hr)) {
             Detach();
             return hr;
@@ -152,30 +96,17 @@ HRESULT TextureSampler::Attach(IDirect3DBaseTexture9* texture) {
 
 void TextureSampler::Detach() { m_levels.clear(); }
 
-HRESULT TextureSampler::ReadLevel(IDirect3DTexture9* texture, UINT level) {
-    D3DSURFACE_DESC desc;
-    HRESULT hr = texture->GetLevelDesc(level, &desc);
-    if (FAILED(hr)) return hr;
+HRESULT TextureSampler::ReadLevel(swdevice::detail::Surface& surface) {
+    const D3DSURFACE_DESC& desc = surface.Description();
     Level copy;
     copy.width = desc.Width;
     copy.height = desc.Height;
-    copy.format = desc.Format;
-    copy.bytesPerTexel = BytesPerTexel(desc.Format);
-    if (copy.bytesPerTexel == 0 || copy.width == 0 || copy.height == 0) return D3DERR_WRONGTEXTUREFORMAT;
-    D3DLOCKED_RECT locked;
-    hr = texture->LockRect(level, &locked, nullptr, D3DLOCK_READONLY);
-    if (FAILED(hr)) return hr;
-    const size_t rowBytes = size_t(copy.width) * copy.bytesPerTexel;
-    if (!locked.pBits || locked.Pitch < 0 || size_t(locked.Pitch) < rowBytes) {
-        texture->UnlockRect(level);
-        return D3DERR_INVALIDCALL;
+    copy.format = SampledFormat(desc.Format);
+    if (!copy.format || copy.width == 0 || copy.height == 0) return D3DERR_WRONGTEXTUREFORMAT;
+    copy.texels.resize(size_t(copy.width) * copy.height);
+    for (UINT y = 0; y < copy.height; ++y) {
+        for (UINT x = 0; x < copy.width; ++x) copy.format->readColor(surface.Texel(x, y), &copy.texels[y * copy.width + x].x);
     }
-    copy.texels.resize(rowBytes * copy.height);
-    for (UINT row = 0; row < copy.height; ++row) {
-        std::memcpy(&copy.texels[row * rowBytes], static_cast<const unsigned char*>(locked.pBits) +
-                                                      size_t(row) * size_t(locked.Pitch), rowBytes);
-    }
-    texture->UnlockRect(level);
     m_levels.push_back(std::move(copy));
     return D3D_OK;
 }
@@ -230,6 +161,5 @@ D3DXVECTOR4 TextureSampler::Texel(const SamplerState& state, const Level& level,
     const long column = AddressIndex(state.addressU, x, static_cast<long>(level.width));
     const long row = AddressIndex(state.addressV, y, static_cast<long>(level.height));
     if (column == kOutside || row == kOutside) return ColorToVector(state.borderColor);
-    const size_t offset = (size_t(row) * level.width + size_t(column)) * level.bytesPerTexel;
-    return DecodeTexel(level.format, &level.texels[offset]);
+    return level.texels[size_t(row) * level.width + size_t(column)];
 }

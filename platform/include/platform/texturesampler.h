@@ -3,8 +3,8 @@
 // formats the libraries use, decoded to floats.
 //
 // A sampler takes a snapshot of a texture's levels when it is attached: the
-// texels are read once (through LockRect, read-only) and every sample reads
-// the copy. Attach again when the texture's contents may have changed, for
+// texels are decoded to floats once and every sample reads the copy, so a sampler may be
+// shared by threads that only sample. Attach again when the texture's contents may have changed, for
 // example once per draw.
 #pragma once
 
@@ -15,7 +15,11 @@
 #include "platform/export.h"
 
 struct IDirect3DBaseTexture9;
-struct IDirect3DTexture9;
+
+namespace swdevice::detail {
+class Surface;
+struct FormatInfo;
+}  // namespace swdevice::detail
 
 // The sampler states that sampling honours; the defaults are D3D9's.
 struct SamplerState {
@@ -28,14 +32,14 @@ struct SamplerState {
 };
 
 // True for the formats a sampler decodes: A8R8G8B8, X8R8G8B8, A8, L8, L16,
-// A16B16G16R16, A16B16G16R16F, A32B32G32R32F.
+// A16B16G16R16, A16B16G16R16F, A32B32G32R32F, R32F.
 PLATFORM_API bool IsSampledFormat(D3DFORMAT format);
 
 class PLATFORM_API TextureSampler {
 public:
-    // Reads every level of a 2D texture. Null detaches and succeeds; a
-    // texture of another type, an undecoded format or an unlockable level
-    // fails with the sampler left detached.
+    // Reads every stored level of a software device's 2D texture. Null
+    // detaches and succeeds; another texture or an undecoded format fails
+    // with the sampler left detached.
     HRESULT Attach(IDirect3DBaseTexture9* texture);
     void Detach();
     bool IsAttached() const { return !m_levels.empty(); }
@@ -49,12 +53,11 @@ private:
     struct Level {
         UINT width = 0;
         UINT height = 0;
-        D3DFORMAT format = D3DFMT_UNKNOWN;
-        UINT bytesPerTexel = 0;
-        std::vector<unsigned char> texels;  // rows packed without padding
+        const swdevice::detail::FormatInfo* format = nullptr;
+        std::vector<D3DXVECTOR4> texels;  // decoded, rows packed without padding
     };
 
-    HRESULT ReadLevel(IDirect3DTexture9* texture, UINT level);
+    HRESULT ReadLevel(swdevice::detail::Surface& surface);
     D3DXVECTOR4 SampleLevel(const SamplerState& state, D3DTEXTUREFILTERTYPE filter, UINT level, float u,
                             float v) const;
     D3DXVECTOR4 Point(const SamplerState& state, const Level& level, float u, float v) const;

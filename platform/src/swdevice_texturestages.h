@@ -1,0 +1,53 @@
+// The fixed-function texture stages 0 and 1: each combines its arguments
+// (texture, diffuse, texture factor, current) by its colour and alpha
+// operations, as D3D9's texture blending cascade does.
+#pragma once
+
+#include "platform/texturesampler.h"
+#include "swdevice_drawcall.h"
+#include "swdevice_rastertypes.h"
+
+namespace swdevice::detail {
+
+constexpr int kFixedFunctionStages = 2;
+
+struct StageTextures {
+    std::array<const TextureSampler*, kFixedFunctionStages> samplers{};  // null: no texture bound
+};
+
+class TextureStages {
+public:
+    TextureStages(const DrawCall& call, const StageTextures& textures);
+
+    // Stages in use: those before the first whose colour operation is DISABLE.
+    int ActiveStages() const { return m_activeStages; }
+    // The varying slot holding the stage's texture coordinates, or -1 when it samples nothing.
+    int TexcoordSlot(int stage) const { return m_stages[stage].texcoordSlot; }
+    // Whether sampling depends on the footprint (minification or mip levels).
+    bool NeedsFootprint(int stage) const { return m_stages[stage].needsFootprint; }
+
+    D3DXVECTOR4 Combine(const PixelInput& in, const std::array<float, kFixedFunctionStages>& footprints) const;
+
+private:
+    struct Stage {
+        DWORD colorOp, colorArg1, colorArg2;
+        DWORD alphaOp, alphaArg1, alphaArg2;
+        int texcoordSlot;
+        bool needsFootprint;
+        const TextureSampler* sampler;
+        SamplerState samplerState;
+    };
+
+    struct Registers;
+    D3DXVECTOR4 Argument(DWORD argument, const Registers& registers) const;
+    D3DXVECTOR4 RunStage(const Stage& stage, const PixelInput& in, float footprint, const D3DXVECTOR4& current) const;
+
+    std::array<Stage, kFixedFunctionStages> m_stages{};
+    int m_activeStages = 0;
+    D3DXVECTOR4 m_textureFactor;
+};
+
+// The sampler states of a sampler as TextureSampler takes them.
+SamplerState SamplerStateOf(const PipelineStates& states, UINT sampler);
+
+}  // namespace swdevice::detail
