@@ -1,6 +1,8 @@
 // The device-resource guard: forwarding, the failure record and tracking.
 #include "Corvantis/cd3dwatch.h"
 
+#include "platform/d3dxmesh.h"
+
 #include <deque>
 #include <map>
 #include <mutex>
@@ -128,6 +130,49 @@ HRESULT CD3DWatch::SafeCreateEffectFromResource(const CString& path, int line, L
     // The error text is a resource the caller releases too.
     if (ppCompilationErrors && *ppCompilationErrors) Track(*ppCompilationErrors);
     return result;
+}
+
+HRESULT CD3DWatch::SafeCreateBox(const CString& path, int line, LPDIRECT3DDEVICE9 pDevice, FLOAT Width, FLOAT Height,
+                                 FLOAT Depth, ID3DXMesh** ppMesh, LPD3DXBUFFER* ppAdjacency) {
+    return Guard(path, line, "D3DXCreateBox", D3DXCreateBox(pDevice, Width, Height, Depth, ppMesh, ppAdjacency), ppMesh);
+}
+
+HRESULT CD3DWatch::SafeCreateSphere(const CString& path, int line, LPDIRECT3DDEVICE9 pDevice, FLOAT Radius, UINT Slices,
+                                    UINT Stacks, ID3DXMesh** ppMesh, LPD3DXBUFFER* ppAdjacency) {
+    return Guard(path, line, "D3DXCreateSphere", D3DXCreateSphere(pDevice, Radius, Slices, Stacks, ppMesh, ppAdjacency), ppMesh);
+}
+
+HRESULT CD3DWatch::SafeCreateCylinder(const CString& path, int line, LPDIRECT3DDEVICE9 pDevice, FLOAT Radius1,
+                                      FLOAT Radius2, FLOAT Length, UINT Slices, UINT Stacks, ID3DXMesh** ppMesh,
+                                      LPD3DXBUFFER* ppAdjacency) {
+    return Guard(path, line, "D3DXCreateCylinder", D3DXCreateCylinder(pDevice, Radius1, Radius2, Length, Slices, Stacks, ppMesh, ppAdjacency),
+                     ppMesh);
+}
+
+HRESULT CD3DWatch::SafeCreateTorus(const CString& path, int line, LPDIRECT3DDEVICE9 pDevice, FLOAT InnerRadius,
+                                   FLOAT OuterRadius, UINT Sides, UINT Rings, ID3DXMesh** ppMesh,
+                                   LPD3DXBUFFER* ppAdjacency) {
+    return Guard(path, line, "D3DXCreateTorus", D3DXCreateTorus(pDevice, InnerRadius, OuterRadius, Sides, Rings, ppMesh, ppAdjacency),
+                     ppMesh);
+}
+
+HRESULT CD3DWatch::SafeLoadMeshFromX(const CString& path, int line, LPCSTR pFilename, DWORD Options,
+                                     LPDIRECT3DDEVICE9 pD3DDevice, LPD3DXBUFFER* ppAdjacency,
+                                     LPD3DXBUFFER* ppMaterials, LPD3DXBUFFER* ppEffectInstances,
+                                     DWORD* pNumMaterials, ID3DXMesh** ppMesh) {
+    return Guard(path, line, "D3DXLoadMeshFromX", D3DXLoadMeshFromXA(pFilename, Options, pD3DDevice, ppAdjacency, ppMaterials,
+                                        ppEffectInstances, pNumMaterials, ppMesh),
+                     ppMesh);
+}
+
+HRESULT CD3DWatch::SafeGetVertexBuffer(const CString& path, int line, ID3DXMesh* pMesh, IDirect3DVertexBuffer9** ppVB) {
+    if (!pMesh) return Refuse(path, line, "GetVertexBuffer", ppVB);
+    return Guard(path, line, "GetVertexBuffer", pMesh->GetVertexBuffer(ppVB), ppVB);
+}
+
+HRESULT CD3DWatch::SafeGetIndexBuffer(const CString& path, int line, ID3DXMesh* pMesh, IDirect3DIndexBuffer9** ppIB) {
+    if (!pMesh) return Refuse(path, line, "GetIndexBuffer", ppIB);
+    return Guard(path, line, "GetIndexBuffer", pMesh->GetIndexBuffer(ppIB), ppIB);
 }
 
 bool CD3DWatch::_LockSemaphore() {
