@@ -1,0 +1,3 @@
+#include "MeshParticle/cmeshparticle.h"
+
+CMeshParticle::CMeshParticle(IParticleSystem* pSystem) : IParticle(pSystem) {}
