@@ -1,0 +1,159 @@
+// pyrelune-run: loads a definition document, plays it for a given time on
+// the software device and prints what it holds and how it behaved. The
+// output depends only on the document and the options: times are simulated,
+// and the host never calls setlocale, so numbers print in the "C" locale.
+#include <cstdio>
+#include <memory>
+
+#include <Pyrelune.h>
+#include <platform/crt_rand.h>
+#include <platform/swdevice.h>
+
+#include "hostdevice.h"
+#include "inventory.h"
+#include "loadreports.h"
+#include "meshhooks.h"
+#include "options.h"
+#include "pngtextureloader.h"
+#include "statistics.h"
+
+namespace {
+
+enum ExitCode { kExitOk = 0, kExitLoadFailed = 1, kExitBadOptions = 2, kExitNoDevice = 3 };
+
+const D3DCOLOR kBackground = D3DCOLOR_ARGB(255, 16, 16, 24);
+
+// Everything a run holds. Members are built in this order and destroyed in
+// reverse, after the destructor has deleted the manager: its mesh systems
+// still call the deleter hook and its textures still point into the cache.
+struct HostSession {
+    HostDevice device;
+    PngTextureCache textures;
+    MeshParticleHooks meshHooks;
+    LoadReportCollector reports;
+    std::unique_ptr<CParticleSystemManager> manager;
+    D3DXMATRIXA16 shadowMatrix;  // the render properties point at it
+    SParticleSystemRenderProperties renderProperties;
+
+    explicit HostSession(const HostOptions& options)
+        : device(options.width, options.height),
+          textures(device.Get()),
+          meshHooks(device.Get(), options.documentPath) {}
+
+    ~HostSession() {
+        manager.reset();
+        ReleaseParticleSystemDXResources();
+    }
+};
+
+// Inputs of the effect techniques; only systems that ask for them use them.
+void PrepareRenderProperties(HostSession& session) {
+    D3DXMatrixIdentity(&session.shadowMatrix);
+    session.renderProperties.pSceneTex = session.device.SceneTexture();
+    session.renderProperties.pStaticShadowMatrix = &session.shadowMatrix;
+    session.renderProperties.fShadowIntensity = 0.5f;
+    session.renderProperties.vAmbientLight = D3DXVECTOR4(1.0f, 1.0f, 1.0f, 1.0f);
+}
+
+void CreateManager(HostSession& session, const HostOptions& options) {
+    session.manager = std::make_unique<CParticleSystemManager>(session.device.Get(), nullptr, nullptr, nullptr,
+                                                               nullptr, false);
+    crt::srand(options.seed);
+    float aspect = static_cast<float>(options.width) / static_cast<float>(options.height);
+    ApplyCamera(MakeCamera(options.cameraPosition, options.cameraTarget, aspect), session.device.Get(),
+                *session.manager);
+    PrepareRenderProperties(session);
+}
+
+void PrintHeader(const HostOptions& options) {
+    std::printf("pyrelune-run %s: %.2f s at %u fps (%u frames), seed %u, %ux%u\n", options.documentPath.c_str(),
+                options.seconds, options.fps, FrameCount(options), options.seed, options.width, options.height);
+}
+
+void PrintInventory(const HostSession& session) {
+    PrintSystems(*session.manager);
+    PrintPieces(*session.manager, session.textures.LoadedCount());
+    PrintReports(session.reports.Reports(), session.meshHooks.FailedFiles());
+}
+
+void SaveDocument(HostSession& session, const HostOptions& options) {
+    session.manager->SaveParticleSystems(options.savePath.c_str());
+    std::printf("saved the loaded pieces and systems to %s\n", options.savePath.c_str());
+}
+
+// The host places nothing itself: systems live in world space.
+D3DXMATRIXA16 Identity() {
+    D3DXMATRIXA16 identity;
+    D3DXMatrixIdentity(&identity);
+    return identity;
+}
+
+void RenderFrame(HostSession& session) {
+    IDirect3DDevice9* pDevice = session.device.Get();
+    pDevice->BeginScene();
+    pDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBackground, 1.0f, 0);
+    session.manager->Render(Identity(), false, &session.renderProperties);
+    pDevice->EndScene();
+}
+
+// Only this frame's draws are in the log when it is read.
+FrameDraws RunFrame(HostSession& session, float dt) {
+    swdevice::ClearDrawLog(session.device.Get());
+    session.manager->Update(dt, Identity(), false);
+    RenderFrame(session);
+    return SummariseDraws(swdevice::DrawLog(session.device.Get()));
+}
+
+// Starting the manager's timeline plays every system; the document's own
+// timelines take over from there.
+void Simulate(HostSession& session, const HostOptions& options) {
+    const unsigned int frames = FrameCount(options);
+    const float dt = 1.0f / static_cast<float>(options.fps);
+    RunStatistics statistics;
+    session.manager->StartTimer();
+    std::printf("frames:\n");
+    for (unsigned int frame = 1; frame <= frames; ++frame) {
+        float time = static_cast<float>(frame) / static_cast<float>(options.fps);
+        FrameDraws draws = RunFrame(session, dt);
+        statistics.AddFrame(time, session.manager->GetActiveParticleCount(), draws);
+        if (frame % options.fps == 0 || frame == frames) PrintProgressLine(time, *session.manager, draws);
+    }
+    statistics.PrintSummary();
+    std::printf("  mesh render calls %llu, mesh instances drawn %llu\n", session.meshHooks.RenderCalls(),
+                session.meshHooks.InstancesDrawn());
+}
+
+int Run(HostSession& session, const HostOptions& options) {
+    PrintHeader(options);
+    CreateManager(session, options);
+    if (!session.manager->LoadParticleSystemsFromFile(options.documentPath.c_str())) {
+        std::printf("the document could not be loaded\n");
+        PrintReports(session.reports.Reports(), session.meshHooks.FailedFiles());
+        return kExitLoadFailed;
+    }
+    PrintInventory(session);
+    if (!options.savePath.empty()) SaveDocument(session, options);
+    Simulate(session, options);
+    return kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    HostOptions options;
+    std::string error;
+    if (!ParseOptions(argc, argv, options, error)) {
+        std::fprintf(stderr, "pyrelune-run: %s\n%s", error.c_str(), UsageText());
+        return kExitBadOptions;
+    }
+    if (options.showHelp) {
+        std::fputs(UsageText(), stdout);
+        return kExitOk;
+    }
+    HostSession session(options);
+    if (!session.device.Valid()) {
+        std::fprintf(stderr, "pyrelune-run: the software Direct3D 9 device could not be created\n");
+        return kExitNoDevice;
+    }
+    return Run(session, options);
+}

@@ -1,0 +1,27 @@
+// Command-line options of pyrelune-run.
+#pragma once
+
+#include <string>
+
+#include <d3dx9.h>
+
+struct HostOptions {
+    std::string documentPath;
+    std::string savePath;  // empty: nothing is saved
+    float seconds = 3.0f;
+    unsigned int fps = 30;
+    unsigned int width = 640;
+    unsigned int height = 480;
+    unsigned int seed = 1;
+    D3DXVECTOR3 cameraPosition{0.0f, 3.0f, -12.0f};
+    D3DXVECTOR3 cameraTarget{0.0f, 2.0f, 0.0f};
+    bool showHelp = false;
+};
+
+// False, with the reason in error, when the arguments cannot be used.
+bool ParseOptions(int argc, char** argv, HostOptions& options, std::string& error);
+
+const char* UsageText();
+
+// Frames to simulate: seconds * fps rounded, at least one.
+unsigned int FrameCount(const HostOptions& options);

@@ -1,0 +1,35 @@
+// The host's texture loader: PNG files through libpng into managed
+// D3DFMT_A8R8G8B8 textures on the host's device.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include <Pyrelune.h>
+
+// Serves the library's texture loader hook while it lives. One texture per
+// path, shared by every piece that names it; the cache owns them and
+// releases them when destroyed, so it must outlive the manager's textures.
+// An unreadable file stays null, and the library reports it.
+class PngTextureCache {
+public:
+    explicit PngTextureCache(IDirect3DDevice9* pDevice);
+    ~PngTextureCache();
+    PngTextureCache(const PngTextureCache&) = delete;
+    PngTextureCache& operator=(const PngTextureCache&) = delete;
+
+    // Null when the file cannot be read as a PNG or the texture cannot be made.
+    IDirect3DTexture9* Get(const std::string& path);
+    // Distinct files turned into textures so far.
+    size_t LoadedCount() const;
+
+private:
+    static void LoaderHook(const CString& file, IDirect3DTexture9** ppTexture);
+
+    // The cache the hook serves: the one constructed last, cleared by its
+    // destructor. Rendering thread only.
+    static PngTextureCache* s_pActive;
+
+    IDirect3DDevice9* m_pDevice;  // the host's; not add-ref'd
+    std::map<std::string, IDirect3DTexture9*> m_textures;  // null entries remember failed reads
+};
