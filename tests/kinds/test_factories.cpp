@@ -47,7 +47,9 @@ protected:
     void TearDown() override {
         std::remove(m_path.c_str());
         ReleaseParticleSystemDXResources();
-        if (m_device) EXPECT_EQ(0u, m_device->Release());
+        if (m_device) {
+            EXPECT_EQ(0u, m_device->Release());
+        }
         if (m_d3d) m_d3d->Release();
         swdevice::ResetSettings();
     }

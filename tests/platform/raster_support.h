@@ -38,7 +38,9 @@ protected:
     }
 
     void TearDown() override {
-        if (m_backBuffer) EXPECT_EQ(0u, m_backBuffer->Release());
+        if (m_backBuffer) {
+            EXPECT_EQ(0u, m_backBuffer->Release());
+        }
         SoftwareDeviceTest::TearDown();
     }
 

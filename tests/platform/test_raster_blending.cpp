@@ -28,7 +28,9 @@ protected:
 
     void TearDown() override {
         m_device->SetRenderTarget(0, m_backBuffer);
-        if (m_target) EXPECT_EQ(0u, m_target->Release());
+        if (m_target) {
+            EXPECT_EQ(0u, m_target->Release());
+        }
         RasterTest::TearDown();
     }
 

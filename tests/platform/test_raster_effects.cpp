@@ -62,7 +62,9 @@ protected:
     }
 
     void TearDown() override {
-        if (m_effect) EXPECT_EQ(0u, m_effect->Release());
+        if (m_effect) {
+            EXPECT_EQ(0u, m_effect->Release());
+        }
         RasterTest::TearDown();
     }
 
