@@ -1,21 +1,9 @@
 #include "hostdevice.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace {
-
-D3DPRESENT_PARAMETERS PresentParameters(UINT width, UINT height) {
-    D3DPRESENT_PARAMETERS parameters = {};
-    parameters.BackBufferWidth = width;
-    parameters.BackBufferHeight = height;
-    parameters.BackBufferFormat = D3DFMT_A8R8G8B8;
-    parameters.BackBufferCount = 1;
-    parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    parameters.Windowed = TRUE;
-    parameters.EnableAutoDepthStencil = TRUE;
-    parameters.AutoDepthStencilFormat = D3DFMT_D24S8;
-    return parameters;
-}
 
 D3DXVECTOR3 Normalised(const D3DXVECTOR3& v) {
     D3DXVECTOR3 unit;
@@ -41,27 +29,51 @@ void SetRow(D3DXMATRIX& m, int row, const D3DXVECTOR3& v, float w) {
     m.m[row][3] = w;
 }
 
+// Same size and format (A8R8G8B8) as the locked source.
+bool CopyIntoTexture(const D3DLOCKED_RECT& source, IDirect3DTexture9* pTexture) {
+    D3DSURFACE_DESC desc;
+    D3DLOCKED_RECT target;
+    if (FAILED(pTexture->GetLevelDesc(0, &desc)) || FAILED(pTexture->LockRect(0, &target, nullptr, 0))) return false;
+    for (UINT row = 0; row < desc.Height; ++row)
+        std::memcpy(static_cast<BYTE*>(target.pBits) + static_cast<size_t>(row) * target.Pitch,
+                    static_cast<const BYTE*>(source.pBits) + static_cast<size_t>(row) * source.Pitch,
+                    desc.Width * 4u);
+    pTexture->UnlockRect(0);
+    return true;
+}
+
 }  // namespace
 
-HostDevice::HostDevice(UINT width, UINT height) {
-    m_pD3D = Direct3DCreate9(D3D_SDK_VERSION);
-    if (!m_pD3D) return;
-    D3DPRESENT_PARAMETERS parameters = PresentParameters(width, height);
-    m_pD3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
-                         &parameters, &m_pDevice);
-    if (m_pDevice)
-        m_pDevice->CreateTexture(width, height, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
-                                 &m_pSceneTexture, nullptr);
+HostDevice::HostDevice(UINT width, UINT height) : m_device(width, height) {
+    if (!m_device.Valid()) return;
+    // Direct3D lights by default and the particle systems leave lighting as
+    // they find it: lit, their unlit vertices would all come out black.
+    m_device.Get()->SetRenderState(D3DRS_LIGHTING, FALSE);
+    m_device.Get()->CreateTexture(width, height, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
+                                  &m_pSceneTexture, nullptr);
 }
 
 HostDevice::~HostDevice() {
     if (m_pSceneTexture) m_pSceneTexture->Release();
-    if (m_pDevice) m_pDevice->Release();
-    if (m_pD3D) m_pD3D->Release();
+}
+
+// The device has no StretchRect: both surfaces lock, so rows are copied.
+bool HostDevice::CopyBackBufferToSceneTexture() {
+    IDirect3DSurface9* pBackBuffer = nullptr;
+    if (!m_pSceneTexture || FAILED(m_device.Get()->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &pBackBuffer)))
+        return false;
+    D3DLOCKED_RECT source;
+    bool copied = false;
+    if (SUCCEEDED(pBackBuffer->LockRect(&source, nullptr, D3DLOCK_READONLY))) {
+        copied = CopyIntoTexture(source, m_pSceneTexture);
+        pBackBuffer->UnlockRect();
+    }
+    pBackBuffer->Release();
+    return copied;
 }
 
 // Left-handed, as D3DXMatrixLookAtLH builds its view: right = up x at.
-HostCamera MakeCamera(const D3DXVECTOR3& position, const D3DXVECTOR3& target, float aspect) {
+HostCamera MakeCamera(const D3DXVECTOR3& position, const D3DXVECTOR3& target, float fovDegrees, float aspect) {
     D3DXVECTOR3 at = Normalised(target - position);
     D3DXVECTOR3 right = Normalised(Cross(UpHint(at), at));
     D3DXVECTOR3 up = Cross(at, right);
@@ -71,7 +83,7 @@ HostCamera MakeCamera(const D3DXVECTOR3& position, const D3DXVECTOR3& target, fl
     SetRow(camera.world, 2, at, 0.0f);
     SetRow(camera.world, 3, position, 1.0f);
     D3DXMatrixLookAtLH(&camera.view, &position, &target, &up);
-    D3DXMatrixPerspectiveFovLH(&camera.projection, D3DX_PI / 4.0f, aspect, 0.1f, 1000.0f);
+    D3DXMatrixPerspectiveFovLH(&camera.projection, D3DXToRadian(fovDegrees), aspect, 0.1f, 1000.0f);
     return camera;
 }
 

@@ -1,5 +1,6 @@
 // pyrelune-run: loads a definition document, plays it for a given time on
-// the software device and prints what it holds and how it behaved. The
+// the software device, prints what it holds and how it behaved, and renders
+// chosen frames to pictures. The
 // output depends only on the document and the options: times are simulated,
 // and the host never calls setlocale, so numbers print in the "C" locale.
 #include <cstdio>
@@ -9,19 +10,19 @@
 #include <platform/crt_rand.h>
 #include <platform/swdevice.h>
 
+#include "framecapture.h"
 #include "hostdevice.h"
 #include "inventory.h"
 #include "loadreports.h"
 #include "meshhooks.h"
 #include "options.h"
 #include "pngtextureloader.h"
+#include "progressbar.h"
 #include "statistics.h"
 
 namespace {
 
-enum ExitCode { kExitOk = 0, kExitLoadFailed = 1, kExitBadOptions = 2, kExitNoDevice = 3 };
-
-const D3DCOLOR kBackground = D3DCOLOR_ARGB(255, 16, 16, 24);
+enum ExitCode { kExitOk = 0, kExitLoadFailed = 1, kExitBadOptions = 2, kExitNoDevice = 3, kExitNoPictures = 4 };
 
 // Everything a run holds. Members are built in this order and destroyed in
 // reverse, after the destructor has deleted the manager: its mesh systems
@@ -60,8 +61,8 @@ void CreateManager(HostSession& session, const HostOptions& options) {
                                                                nullptr, false);
     crt::srand(options.seed);
     float aspect = static_cast<float>(options.width) / static_cast<float>(options.height);
-    ApplyCamera(MakeCamera(options.cameraPosition, options.cameraTarget, aspect), session.device.Get(),
-                *session.manager);
+    ApplyCamera(MakeCamera(options.cameraPosition, options.cameraTarget, options.fovDegrees, aspect),
+                session.device.Get(), *session.manager);
     PrepareRenderProperties(session);
 }
 
@@ -88,39 +89,62 @@ D3DXMATRIXA16 Identity() {
     return identity;
 }
 
-void RenderFrame(HostSession& session) {
+// The scene is only the background; the distortion technique bends a copy
+// of it taken before any particle is drawn.
+void RenderFrame(HostSession& session, D3DCOLOR background) {
     IDirect3DDevice9* pDevice = session.device.Get();
     pDevice->BeginScene();
-    pDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBackground, 1.0f, 0);
+    pDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, background, 1.0f, 0);
+    session.device.CopyBackBufferToSceneTexture();
     session.manager->Render(Identity(), false, &session.renderProperties);
     pDevice->EndScene();
 }
 
 // Only this frame's draws are in the log when it is read.
-FrameDraws RunFrame(HostSession& session, float dt) {
+FrameDraws RunFrame(HostSession& session, float dt, D3DCOLOR background) {
     swdevice::ClearDrawLog(session.device.Get());
     session.manager->Update(dt, Identity(), false);
-    RenderFrame(session);
+    RenderFrame(session, background);
     return SummariseDraws(swdevice::DrawLog(session.device.Get()));
 }
 
 // Starting the manager's timeline plays every system; the document's own
 // timelines take over from there.
-void Simulate(HostSession& session, const HostOptions& options) {
+// False when a picture could not be written.
+bool Simulate(HostSession& session, const HostOptions& options, FrameCapture& capture) {
     const unsigned int frames = FrameCount(options);
     const float dt = 1.0f / static_cast<float>(options.fps);
     RunStatistics statistics;
+    ProgressBar progress(frames);
+    bool pictured = true;
     session.manager->StartTimer();
     std::printf("frames:\n");
     for (unsigned int frame = 1; frame <= frames; ++frame) {
         float time = static_cast<float>(frame) / static_cast<float>(options.fps);
-        FrameDraws draws = RunFrame(session, dt);
+        FrameDraws draws = RunFrame(session, dt, options.background);
+        if (WritesPictures(options)) pictured = capture.Capture(session.device.Get(), frame) && pictured;
         statistics.AddFrame(time, session.manager->GetActiveParticleCount(), draws);
         if (frame % options.fps == 0 || frame == frames) PrintProgressLine(time, *session.manager, draws);
+        progress.Step(frame);
     }
     statistics.PrintSummary();
     std::printf("  mesh render calls %llu, mesh instances drawn %llu\n", session.meshHooks.RenderCalls(),
                 session.meshHooks.InstancesDrawn());
+    return pictured;
+}
+
+// Plays the run, writing pictures when asked; false when one could not be written.
+bool PlayAndPicture(HostSession& session, const HostOptions& options) {
+    FrameCapture capture(options);
+    std::string error;
+    if (WritesPictures(options) && !capture.Begin(error)) {
+        std::fprintf(stderr, "pyrelune-run: %s\n", error.c_str());
+        return false;
+    }
+    bool pictured = Simulate(session, options, capture);
+    if (WritesPictures(options)) pictured = capture.Finish() && pictured;
+    if (!pictured) std::fprintf(stderr, "pyrelune-run: some pictures could not be written\n");
+    return pictured;
 }
 
 int Run(HostSession& session, const HostOptions& options) {
@@ -133,8 +157,7 @@ int Run(HostSession& session, const HostOptions& options) {
     }
     PrintInventory(session);
     if (!options.savePath.empty()) SaveDocument(session, options);
-    Simulate(session, options);
-    return kExitOk;
+    return PlayAndPicture(session, options) ? kExitOk : kExitNoPictures;
 }
 
 }  // namespace

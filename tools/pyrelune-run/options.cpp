@@ -1,9 +1,10 @@
 #include "options.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
+
+#include "optionparsing.h"
 
 namespace {
 
@@ -12,42 +13,25 @@ constexpr float kMaxSeconds = 3600.0f;
 constexpr unsigned int kMaxFps = 1000;
 constexpr unsigned int kMaxPixels = 4096;  // per side of the back buffer
 
-// from_chars ignores the locale, so "1.5" means the same everywhere.
-template <typename T>
-bool ParseWhole(const std::string& text, T& value) {
-    const char* end = text.data() + text.size();
-    std::from_chars_result result = std::from_chars(text.data(), end, value);
-    return !text.empty() && result.ec == std::errc() && result.ptr == end;
+// "x,y,z"
+bool ParseVector(const std::string& text, D3DXVECTOR3& value) {
+    std::string parts[3];
+    return SplitThree(text, parts) && ParseFiniteFloat(parts[0], value.x) && ParseFiniteFloat(parts[1], value.y) &&
+           ParseFiniteFloat(parts[2], value.z);
 }
 
-bool ParseUnsigned(const std::string& text, unsigned int low, unsigned int high, unsigned int& value) {
-    unsigned long long parsed = 0;
-    if (!ParseWhole(text, parsed) || parsed < low || parsed > high) return false;
-    value = static_cast<unsigned int>(parsed);
+// "r,g,b" with whole numbers from 0 to 255.
+bool ParseColour(const std::string& text, D3DCOLOR& value) {
+    std::string parts[3];
+    unsigned int r = 0, g = 0, b = 0;
+    if (!SplitThree(text, parts) || !ParseUnsigned(parts[0], 0, 255, r) || !ParseUnsigned(parts[1], 0, 255, g) ||
+        !ParseUnsigned(parts[2], 0, 255, b))
+        return false;
+    value = D3DCOLOR_XRGB(r, g, b);
     return true;
 }
 
-bool ParseFiniteFloat(const std::string& text, float& value) {
-    return ParseWhole(text, value) && std::isfinite(value);
-}
-
-// "x,y,z"
-bool ParseVector(const std::string& text, D3DXVECTOR3& value) {
-    size_t first = text.find(',');
-    size_t second = first == std::string::npos ? first : text.find(',', first + 1);
-    if (second == std::string::npos) return false;
-    return ParseFiniteFloat(text.substr(0, first), value.x) &&
-           ParseFiniteFloat(text.substr(first + 1, second - first - 1), value.y) &&
-           ParseFiniteFloat(text.substr(second + 1), value.z);
-}
-
-struct OptionRow {
-    const char* name;
-    const char* expects;
-    bool (*apply)(const std::string& text, HostOptions& options);
-};
-
-const OptionRow kOptionRows[] = {
+const OptionRow<HostOptions> kOptionRows[] = {
     {"--seconds", "a number of seconds above 0 and at most 3600",
      [](const std::string& t, HostOptions& o) {
          return ParseFiniteFloat(t, o.seconds) && o.seconds > 0.0f && o.seconds <= kMaxSeconds;
@@ -66,45 +50,21 @@ const OptionRow kOptionRows[] = {
      [](const std::string& t, HostOptions& o) { return ParseVector(t, o.cameraPosition); }},
     {"--camera-target", "three numbers x,y,z",
      [](const std::string& t, HostOptions& o) { return ParseVector(t, o.cameraTarget); }},
-    {"--save", "a file name",
+    {"--fov", "a vertical field of view in degrees, above 0 and below 180",
      [](const std::string& t, HostOptions& o) {
-         o.savePath = t;
-         return !t.empty();
+         return ParseFiniteFloat(t, o.fovDegrees) && o.fovDegrees > 0.0f && o.fovDegrees < 180.0f;
      }},
+    {"--background", "three whole numbers r,g,b from 0 to 255",
+     [](const std::string& t, HostOptions& o) { return ParseColour(t, o.background); }},
+    {"--save", "a file name", [](const std::string& t, HostOptions& o) { return ParsePath(t, o.savePath); }},
+    {"--out", "a folder name", [](const std::string& t, HostOptions& o) { return ParsePath(t, o.outDirectory); }},
+    {"--sheet", "a file name", [](const std::string& t, HostOptions& o) { return ParsePath(t, o.sheetPath); }},
+    {"--gif", "a file name", [](const std::string& t, HostOptions& o) { return ParsePath(t, o.gifPath); }},
+    {"--frames", "a whole number of frames from 1 to 100000",
+     [](const std::string& t, HostOptions& o) { return ParseUnsigned(t, 1, 100000, o.captureCount); }},
+    {"--every", "a whole number of frames from 1 to 100000",
+     [](const std::string& t, HostOptions& o) { return ParseUnsigned(t, 1, 100000, o.captureEvery); }},
 };
-
-const OptionRow* FindRow(const std::string& name) {
-    for (const OptionRow& row : kOptionRows)
-        if (name == row.name) return &row;
-    return nullptr;
-}
-
-// Applies one "--name value" or "--name=value"; index moves past what was used.
-bool ApplyOption(int argc, char** argv, int& index, HostOptions& options, std::string& error) {
-    std::string name = argv[index];
-    std::string value;
-    bool inlineValue = false;
-    if (size_t equals = name.find('='); equals != std::string::npos) {
-        value = name.substr(equals + 1);
-        name.erase(equals);
-        inlineValue = true;
-    }
-    const OptionRow* row = FindRow(name);
-    if (!row) {
-        error = "unknown option '" + name + "'";
-        return false;
-    }
-    if (!inlineValue) {
-        if (index + 1 >= argc) {
-            error = "option " + name + " needs " + row->expects;
-            return false;
-        }
-        value = argv[++index];
-    }
-    if (row->apply(value, options)) return true;
-    error = "bad value '" + value + "' for " + name + ": expected " + row->expects;
-    return false;
-}
 
 bool AcceptDocument(const char* argument, HostOptions& options, std::string& error) {
     if (options.documentPath.empty()) {
@@ -122,6 +82,12 @@ bool CheckCamera(const HostOptions& options, std::string& error) {
     return false;
 }
 
+bool CheckCapture(const HostOptions& options, std::string& error) {
+    if (options.captureCount == 0 || options.captureEvery == 1) return true;
+    error = "--frames and --every cannot be combined";
+    return false;
+}
+
 }  // namespace
 
 bool ParseOptions(int argc, char** argv, HostOptions& options, std::string& error) {
@@ -131,7 +97,7 @@ bool ParseOptions(int argc, char** argv, HostOptions& options, std::string& erro
             options.showHelp = true;
             return true;
         }
-        bool ok = std::strncmp(argument, "--", 2) == 0 ? ApplyOption(argc, argv, index, options, error)
+        bool ok = std::strncmp(argument, "--", 2) == 0 ? ApplyOption(kOptionRows, argc, argv, index, options, error)
                                                         : AcceptDocument(argument, options, error);
         if (!ok) return false;
     }
@@ -139,7 +105,7 @@ bool ParseOptions(int argc, char** argv, HostOptions& options, std::string& erro
         error = "no definition document given";
         return false;
     }
-    return CheckCamera(options, error);
+    return CheckCamera(options, error) && CheckCapture(options, error);
 }
 
 const char* UsageText() {
@@ -150,12 +116,33 @@ const char* UsageText() {
            "  --seed N             random seed (default 1)\n"
            "  --camera-pos x,y,z   camera position (default 0,3,-12)\n"
            "  --camera-target x,y,z point the camera looks at (default 0,2,0)\n"
+           "  --fov DEGREES        vertical field of view (default 45)\n"
+           "  --background r,g,b   colour behind the particles (default 16,16,24)\n"
            "  --save FILE          write the loaded pieces and systems to FILE\n"
+           "pictures (nothing is drawn to disk unless one is given):\n"
+           "  --out DIR            write captured frames as DIR/frame_NNNN.png\n"
+           "  --sheet FILE.png     a contact sheet of the captured frames\n"
+           "  --gif FILE.gif       an animated GIF of the captured frames\n"
+           "  --frames N           capture N frames spread over the run, ending on the last\n"
+           "  --every K            capture every K-th frame (default 1)\n"
            "exit codes: 0 ok, 1 the document failed to load, 2 bad options,\n"
-           "            3 the device could not be created\n";
+           "            3 the device could not be created, 4 pictures could not be written\n";
 }
 
 unsigned int FrameCount(const HostOptions& options) {
     double frames = std::round(static_cast<double>(options.seconds) * options.fps);
     return frames < 1.0 ? 1u : static_cast<unsigned int>(frames);
+}
+
+bool WritesPictures(const HostOptions& options) {
+    return !options.outDirectory.empty() || !options.sheetPath.empty() || !options.gifPath.empty();
+}
+
+// Frame f is captured when floor(f * N / total) steps up: exactly N frames
+// (or every frame if N exceeds the total), the last always among them.
+bool IsCapturedFrame(const HostOptions& options, unsigned int frame) {
+    if (options.captureCount == 0) return frame % options.captureEvery == 0;
+    const unsigned long long total = FrameCount(options);
+    return frame * static_cast<unsigned long long>(options.captureCount) / total >
+           (frame - 1) * static_cast<unsigned long long>(options.captureCount) / total;
 }
