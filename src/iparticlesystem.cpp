@@ -1,6 +1,7 @@
 // Index
 //   ==== Timeline ====
 //   ==== Render properties ====
+//   ==== Grouped allocation ====
 //   ==== Parameter interfaces ====
 //   ==== Particles ====
 //   ==== Key values and interpolators ====
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <new>
 
 #include <platform/d3dxarchive.h>
 
@@ -228,6 +230,114 @@ SParticleSystemRenderProperties::SParticleSystemRenderProperties()
       fShadowIntensity(0.0f),
       vAmbientLight(0.0f, 0.0f, 0.0f, 0.0f),
       eTechnique(PSRT_NORMAL) {}
+
+// ==== Grouped allocation ====
+
+namespace {
+
+// Large enough that a block's tail and heap header are noise per particle.
+constexpr std::size_t kGroupBlockBytes = 64 * 1024;
+
+struct SGroupBlock {
+    std::size_t used;     // bytes carved, counted from the block's start
+    std::size_t objects;  // carved objects still alive
+};
+
+constexpr std::size_t kGroupBlockHeader = 16;  // keeps the first object 16-byte aligned
+static_assert(sizeof(SGroupBlock) <= kGroupBlockHeader, "block header fits its slot");
+
+// The carving state: the blocks with live objects by address, the block being
+// carved (null outside a fill or before its first object) and the bytes
+// carved in this fill. Used by CGroupedAllocation only; made on first use and
+// never destroyed, so objects made or freed by static objects find it.
+struct SGroupState {
+    std::vector<SGroupBlock*> blocks;
+    SGroupBlock* pOpen = nullptr;
+    bool bGrouping = false;
+    std::size_t carved = 0;
+};
+SGroupState& Group() {
+    static SGroupState* const pState = new SGroupState();
+    return *pState;
+}
+
+unsigned char* BlockBytes(SGroupBlock* pBlock) { return reinterpret_cast<unsigned char*>(pBlock); }
+
+// The largest power of two dividing bytes, at most 16: sizeof is a multiple of
+// alignof, so this aligns any object the plain operator new is asked for.
+std::size_t AlignmentFor(std::size_t bytes) { return std::min<std::size_t>(16, bytes & (~bytes + 1)); }
+
+void ReleaseBlock(SGroupBlock* pBlock) {
+    std::vector<SGroupBlock*>& blocks = Group().blocks;
+    blocks.erase(std::lower_bound(blocks.begin(), blocks.end(), pBlock));
+    ::operator delete(pBlock);
+}
+
+void CloseOpenBlock() {
+    SGroupBlock* pBlock = Group().pOpen;
+    Group().pOpen = nullptr;
+    if (pBlock && pBlock->objects == 0) ReleaseBlock(pBlock);
+}
+
+SGroupBlock* OpenBlock() {
+    CloseOpenBlock();
+    std::vector<SGroupBlock*>& blocks = Group().blocks;
+    blocks.reserve(blocks.size() + 1);  // so the insertion below cannot throw
+    SGroupBlock* pBlock = new (::operator new(kGroupBlockBytes)) SGroupBlock{kGroupBlockHeader, 0};
+    blocks.insert(std::upper_bound(blocks.begin(), blocks.end(), pBlock), pBlock);
+    return Group().pOpen = pBlock;
+}
+
+// The block holding pObject, or null for a heap object.
+SGroupBlock* BlockOf(void* pObject) {
+    const std::vector<SGroupBlock*>& blocks = Group().blocks;
+    auto after = std::upper_bound(blocks.begin(), blocks.end(), pObject,
+                                  [](void* p, SGroupBlock* pBlock) { return p < static_cast<void*>(pBlock); });
+    if (after == blocks.begin()) return nullptr;
+    SGroupBlock* pBlock = *(after - 1);
+    return static_cast<unsigned char*>(pObject) < BlockBytes(pBlock) + kGroupBlockBytes ? pBlock : nullptr;
+}
+
+void* Carve(std::size_t bytes) {
+    const std::size_t alignment = AlignmentFor(bytes);
+    SGroupBlock* pBlock = Group().pOpen;
+    std::size_t offset = pBlock ? (pBlock->used + alignment - 1) & ~(alignment - 1) : kGroupBlockBytes;
+    if (offset + bytes > kGroupBlockBytes) {
+        pBlock = OpenBlock();
+        offset = pBlock->used;
+    }
+    Group().carved += offset + bytes - pBlock->used;
+    pBlock->used = offset + bytes;
+    ++pBlock->objects;
+    return BlockBytes(pBlock) + offset;
+}
+
+}  // namespace
+
+detail::CGroupedAllocation::CGroupedAllocation() : m_bInCharge(!Group().bGrouping) {
+    if (!m_bInCharge) return;
+    Group().bGrouping = true;
+    Group().carved = 0;
+}
+
+detail::CGroupedAllocation::~CGroupedAllocation() {
+    if (!m_bInCharge) return;
+    Group().bGrouping = false;
+    CloseOpenBlock();
+}
+
+std::size_t detail::CGroupedAllocation::CarvedBytes() const { return m_bInCharge ? Group().carved : 0; }
+
+void* detail::CGroupedAllocation::Allocate(std::size_t bytes) {
+    if (!Group().bGrouping || bytes > kGroupBlockBytes - kGroupBlockHeader) return ::operator new(bytes);
+    return Carve(bytes);
+}
+
+void detail::CGroupedAllocation::Free(void* pObject) noexcept {
+    SGroupBlock* pBlock = pObject ? BlockOf(pObject) : nullptr;
+    if (!pBlock) return ::operator delete(pObject);
+    if (--pBlock->objects == 0 && pBlock != Group().pOpen) ReleaseBlock(pBlock);
+}
 
 // ==== Parameter interfaces ====
 
@@ -912,6 +1022,7 @@ IParticle* detail::CLiveList::First() {
 
 IParticle* detail::CLiveList::Next() {
     if (m_cursor >= m_entries.size()) return nullptr;
+    PrefetchAhead();
     m_entries[m_write++] = m_entries[m_cursor++];
     if (m_cursor >= m_entries.size()) FinishWalkAtEnd();
     return Current();
@@ -958,6 +1069,17 @@ void detail::CLiveList::DeleteFrom(unsigned first) {
     for (size_t index = first; index < m_entries.size(); ++index) delete m_entries[index];
     m_entries.resize(first);
     m_write = m_cursor = std::min(m_cursor, m_entries.size());
+}
+
+// A walk visits particles in birth order, which is scattered in memory once
+// deaths have shuffled the pool: asking for a later particle's span now hides
+// the wait for it behind the work on the ones in between.
+void detail::CLiveList::PrefetchAhead() const {
+    const size_t ahead = m_cursor + kPrefetchDistance;
+    if (ahead >= m_entries.size()) return;
+    const auto start = reinterpret_cast<std::uintptr_t>(m_entries[ahead]);
+    for (size_t offset = 0; offset < m_prefetchBytes; offset += kCacheLineBytes)
+        __builtin_prefetch(reinterpret_cast<const void*>(start + offset));
 }
 
 // The holes are all that is left behind the cursor: drop them in one go.
@@ -1106,13 +1228,17 @@ void CPoolParticleContainer::Shrink(unsigned int capacity) {
     m_spares.SetCapacity(capacity);
 }
 
-// Room first, so that births and deaths never reallocate.
+// Room first, so that births and deaths never reallocate. Each particle's
+// pieces are carved side by side; the span of one is what a walk prefetches.
 void CPoolParticleContainer::Grow(unsigned int capacity) {
     m_live.Reserve(capacity);
     m_spares.SetCapacity(capacity);
+    detail::CGroupedAllocation grouped;
     while (m_live.Count() + m_spares.Count() < capacity) {
+        const std::size_t carvedBefore = grouped.CarvedBytes();
         IParticle* pParticle = MakeParticle(m_pParticleSystem);
         if (!pParticle) return;
+        m_live.WidenPrefetch(grouped.CarvedBytes() - carvedBefore);
         m_spares.PushBack(pParticle);
     }
 }

@@ -6,6 +6,7 @@
 // Index
 //   ==== Timeline ====
 //   ==== Render properties ====
+//   ==== Grouped allocation ====
 //   ==== Parameter interfaces ====
 //   ==== Particles ====
 //   ==== Key values and interpolators ====
@@ -16,6 +17,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <utility>
@@ -131,6 +133,40 @@ struct PYRELUNE_API SParticleSystemRenderProperties {
     EPSRenderTechnique eTechnique;
 };
 
+// ==== Grouped allocation ====
+
+namespace detail {
+
+// While an instance lives, particles, updaters and interpolators are carved
+// one after another from shared blocks instead of the heap: a pool filling up
+// gets each particle's pieces side by side, without per-object heap headers.
+// A block is freed with the last object carved from it, so objects may die in
+// any order. Outside a fill these classes use the heap as usual. The state is
+// one process-wide global, single-threaded like the library.
+class PYRELUNE_API CGroupedAllocation {
+public:
+    CGroupedAllocation();  // an inner instance leaves the outer one in charge
+    ~CGroupedAllocation();
+    CGroupedAllocation(const CGroupedAllocation&) = delete;
+    CGroupedAllocation& operator=(const CGroupedAllocation&) = delete;
+
+    // Bytes carved while this instance is in charge.
+    std::size_t CarvedBytes() const;
+
+    static void* Allocate(std::size_t bytes);
+    static void Free(void* pObject) noexcept;
+
+private:
+    bool m_bInCharge;
+};
+
+}  // namespace detail
+
+// The class-specific allocation of the pieces of a particle.
+#define PYRELUNE_GROUPED_ALLOCATION                                                                \
+    static void* operator new(std::size_t bytes) { return detail::CGroupedAllocation::Allocate(bytes); } \
+    static void operator delete(void* pObject) noexcept { detail::CGroupedAllocation::Free(pObject); }
+
 // ==== Parameter interfaces ====
 
 enum PSParamsType {
@@ -143,6 +179,7 @@ enum PSParamsType {
 // Ages one particle along its system's parameter set; owned by the particle.
 class PYRELUNE_API IParticleParamUpdater {
 public:
+    PYRELUNE_GROUPED_ALLOCATION
     virtual ~IParticleParamUpdater();
     // The particle is born (again).
     virtual void Set(const IParticleSystem* pSystem, IParticle* pParticle) = 0;
@@ -185,6 +222,7 @@ PYRELUNE_API std::uint32_t ParamsGeneration();
 // not copied: the updater is owned.
 class PYRELUNE_API IParticle {
 public:
+    PYRELUNE_GROUPED_ALLOCATION
     // Takes an updater from the system's parameter set, if it has one.
     explicit IParticle(IParticleSystem* pSystem);
     IParticle(const IParticle&) = delete;
@@ -359,6 +397,7 @@ protected:
 template <typename T>
 class PYRELUNE_API IInterpolator {
 public:
+    PYRELUNE_GROUPED_ALLOCATION
     explicit IInterpolator(const IKeyValues* pOwner) : m_owner(pOwner) {}
     IInterpolator(const IInterpolator&) = default;
     IInterpolator& operator=(const IInterpolator&) = default;
@@ -383,8 +422,9 @@ public:
     const IKeyValues* GetOwner() const { return m_owner; }
 
 protected:
-    // Colours fade through a few keys; other curves usually hold one or two.
-    static constexpr unsigned kInlineKeys = sizeof(T) >= 16 ? 3 : 1;
+    // Colours fade through a few keys and sizes grow between two; other curves
+    // usually hold one. Keys past these go to the heap, a miss of their own.
+    static constexpr unsigned kInlineKeys = sizeof(T) >= 16 ? 3 : sizeof(T) == 8 ? 2 : 1;
 
     float AdvanceClock(float step);
     T Between(const InterpolatorProps<T>& before, const InterpolatorProps<T>& after, float time) const;
@@ -401,6 +441,8 @@ public:
     explicit CLinearInterpolator(const IKeyValues* pOwner) : IInterpolator<T>(pOwner) {}
     T Interpolate(const T& a, const T& b, float t) const override;
 };
+
+#undef PYRELUNE_GROUPED_ALLOCATION
 
 // Value ranges over time; each birth draws one value per key into the
 // particle's interpolator. Instantiated for float and the three vector types.
@@ -722,13 +764,23 @@ public:
     // Destroys the particles from position first on.
     void DeleteFrom(unsigned first);
     void Reserve(unsigned capacity) { m_entries.reserve(capacity); }
+    // A walk prefetches at least bytes from the start of each particle.
+    void WidenPrefetch(size_t bytes) {
+        m_prefetchBytes = std::max(m_prefetchBytes, std::min(bytes, kMaxPrefetchBytes));
+    }
 
 private:
+    static constexpr size_t kPrefetchDistance = 8;  // particles ahead of the cursor
+    static constexpr size_t kCacheLineBytes = 64;
+    static constexpr size_t kMaxPrefetchBytes = 16 * kCacheLineBytes;
+
+    void PrefetchAhead() const;
     void FinishWalkAtEnd();
 
     std::vector<IParticle*> m_entries;
     size_t m_write = 0;
     size_t m_cursor = 0;
+    size_t m_prefetchBytes = 1;  // from the particle's start; one line unless a pool widened it
 };
 
 // Spare particles of a pool in list order: births take the front, retirements
