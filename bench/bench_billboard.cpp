@@ -19,6 +19,8 @@
 #include "cmanager.h"
 #include "platform/crt_rand.h"
 
+#include "bench_device.h"
+
 // Heap bytes in use by the process as glibc accounts them (usable size plus
 // the chunk header), so a slot's cost includes the allocator's rounding.
 namespace {
@@ -56,30 +58,6 @@ double CpuNanoseconds() {
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return now.tv_sec * 1e9 + now.tv_nsec;
 }
-
-class CBenchDevice {
-public:
-    CBenchDevice() {
-        m_pD3D = Direct3DCreate9(D3D_SDK_VERSION);
-        D3DPRESENT_PARAMETERS pp = {};
-        pp.BackBufferWidth = 64;
-        pp.BackBufferHeight = 64;
-        pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-        pp.Windowed = TRUE;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        m_pD3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp,
-                             &m_pDevice);
-    }
-    ~CBenchDevice() {
-        if (m_pDevice) m_pDevice->Release();
-        m_pD3D->Release();
-    }
-    IDirect3DDevice9* Get() const { return m_pDevice; }
-
-private:
-    IDirect3D9* m_pD3D = nullptr;
-    IDirect3DDevice9* m_pDevice = nullptr;
-};
 
 // Opens the drawing steps, so the fill is timed without the rasteriser.
 class CBenchBillboardSystem : public CBillboardParticleSystem {

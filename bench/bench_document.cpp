@@ -18,6 +18,8 @@
 #include "cmanager.h"
 #include "particleeffect.h"
 
+#include "bench_device.h"
+
 using Vastrel::Utils::CMyXMLNode;
 
 namespace {
@@ -96,32 +98,6 @@ class CBenchSystemFactory : public IParticleSystemFactory {
 public:
     explicit CBenchSystemFactory(CParticleSystemManager* pRegistry) : IParticleSystemFactory(pRegistry, "BENCHSYSTEM") {}
     IParticleSystem* Create(CParticleSystemManager* pManager) const override { return new CBenchSystem(pManager); }
-};
-
-// The software device for the whole run.
-class CBenchDevice {
-public:
-    CBenchDevice() {
-        m_pD3D = Direct3DCreate9(D3D_SDK_VERSION);
-        D3DPRESENT_PARAMETERS pp = {};
-        pp.BackBufferWidth = 64;
-        pp.BackBufferHeight = 64;
-        pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-        pp.Windowed = TRUE;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        m_pD3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp,
-                             &m_pDevice);
-    }
-    ~CBenchDevice() {
-        ReleaseParticleSystemDXResources();
-        if (m_pDevice) m_pDevice->Release();
-        m_pD3D->Release();
-    }
-    IDirect3DDevice9* Get() const { return m_pDevice; }
-
-private:
-    IDirect3D9* m_pD3D = nullptr;
-    IDirect3DDevice9* m_pDevice = nullptr;
 };
 
 std::unique_ptr<CParticleSystemManager> MakeManager(IDirect3DDevice9* pDevice) {
