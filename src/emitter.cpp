@@ -45,34 +45,6 @@ const SMovementTypeName kMovementTypeNames[] = {
     {EMT_AROUND_AXIS, "AROUND_AXIS"},
 };
 
-struct SRenderStateValue {
-    D3DRENDERSTATETYPE state;
-    DWORD value;
-};
-
-// The axis and grid drawing's render states, in the order they are saved, set and restored.
-const SRenderStateValue kAxisRenderStates[] = {
-    {D3DRS_FILLMODE, D3DFILL_WIREFRAME},  {D3DRS_LIGHTING, FALSE},
-    {D3DRS_ALPHATESTENABLE, FALSE},       {D3DRS_ALPHABLENDENABLE, TRUE},
-    {D3DRS_FOGENABLE, FALSE},             {D3DRS_ZENABLE, D3DZB_TRUE},
-    {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},  {D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA},
-    {D3DRS_TEXTUREFACTOR, kAxisColor},
-};
-
-struct SStageStateValue {
-    DWORD stage;
-    D3DTEXTURESTAGESTATETYPE state;
-    DWORD value;
-};
-
-const SStageStateValue kAxisStageStates[] = {
-    {0, D3DTSS_COLOROP, D3DTOP_SELECTARG1}, {0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1},
-    {0, D3DTSS_COLORARG1, D3DTA_TFACTOR},   {0, D3DTSS_ALPHAARG1, D3DTA_TFACTOR},
-    {1, D3DTSS_COLOROP, D3DTOP_DISABLE},
-};
-
-const size_t kAxisRenderStateCount = sizeof(kAxisRenderStates) / sizeof(kAxisRenderStates[0]);
-const size_t kAxisStageStateCount = sizeof(kAxisStageStates) / sizeof(kAxisStageStates[0]);
 
 bool MovementTypeFromName(const CString& name, EEmitterMovementType& type) {
     for (const SMovementTypeName& row : kMovementTypeNames) {
@@ -255,17 +227,7 @@ void IEmitter::CreateBuffers() {
 }
 
 void IEmitter::RenderAroundAxisAndPoint() const {
-    DWORD savedRenderStates[kAxisRenderStateCount];
-    DWORD savedStageStates[kAxisStageStateCount];
-    for (size_t i = 0; i < kAxisRenderStateCount; ++i)
-        m_pDevice->GetRenderState(kAxisRenderStates[i].state, &savedRenderStates[i]);
-    for (size_t i = 0; i < kAxisStageStateCount; ++i) {
-        const SStageStateValue& row = kAxisStageStates[i];
-        m_pDevice->GetTextureStageState(row.stage, row.state, &savedStageStates[i]);
-    }
-    for (const SRenderStateValue& row : kAxisRenderStates) m_pDevice->SetRenderState(row.state, row.value);
-    for (const SStageStateValue& row : kAxisStageStates) m_pDevice->SetTextureStageState(row.stage, row.state, row.value);
-
+    const detail::CDebugLineStates states(m_pDevice, kAxisColor);
     D3DXMATRIX identity;
     m_pDevice->SetVertexShader(nullptr);
     m_pDevice->SetPixelShader(nullptr);
@@ -275,13 +237,6 @@ void IEmitter::RenderAroundAxisAndPoint() const {
     m_pDevice->DrawPrimitive(D3DPT_LINELIST, 0, 1);
     m_pDevice->SetStreamSource(0, m_pGridVB, 0, kVertexStride);
     m_pDevice->DrawPrimitive(D3DPT_LINELIST, 0, kGridLineCount);
-
-    for (size_t i = 0; i < kAxisRenderStateCount; ++i)
-        m_pDevice->SetRenderState(kAxisRenderStates[i].state, savedRenderStates[i]);
-    for (size_t i = 0; i < kAxisStageStateCount; ++i) {
-        const SStageStateValue& row = kAxisStageStates[i];
-        m_pDevice->SetTextureStageState(row.stage, row.state, savedStageStates[i]);
-    }
 }
 
 void IEmitter::Copy(CArchive& ar) const {

@@ -1271,40 +1271,8 @@ const SNamedValue<DWORD> kBlendNames[] = {
 };
 static_assert(sizeof kBlendNames / sizeof kBlendNames[0] == 15, "one row per D3DBLEND factor from 1 to 15");
 
-// The states the axis drawing sets, in the order it saves and sets them.
-struct SRenderStateValue {
-    D3DRENDERSTATETYPE state;
-    DWORD value;
-};
-
-const SRenderStateValue kAxisRenderStates[] = {
-    {D3DRS_FILLMODE, D3DFILL_WIREFRAME},
-    {D3DRS_LIGHTING, FALSE},
-    {D3DRS_ALPHATESTENABLE, FALSE},
-    {D3DRS_ALPHABLENDENABLE, TRUE},
-    {D3DRS_FOGENABLE, FALSE},
-    {D3DRS_ZENABLE, TRUE},
-    {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
-    {D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA},
-    {D3DRS_TEXTUREFACTOR, 0xFF0000FF},  // opaque blue
-};
-
-struct STextureStageValue {
-    DWORD stage;
-    D3DTEXTURESTAGESTATETYPE state;
-    DWORD value;
-};
-
-const STextureStageValue kAxisTextureStates[] = {
-    {0, D3DTSS_COLOROP, D3DTOP_SELECTARG1},
-    {0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1},
-    {0, D3DTSS_COLORARG1, D3DTA_TFACTOR},
-    {0, D3DTSS_ALPHAARG1, D3DTA_TFACTOR},
-    {1, D3DTSS_COLOROP, D3DTOP_DISABLE},
-};
-
-const size_t kAxisRenderStateCount = sizeof kAxisRenderStates / sizeof kAxisRenderStates[0];
-const size_t kAxisTextureStateCount = sizeof kAxisTextureStates / sizeof kAxisTextureStates[0];
+// The around axis and point are drawn in opaque blue.
+const D3DCOLOR kAroundColor = 0xFF0000FF;
 
 IDirect3DVertexBuffer9* CreateDebugBuffer(IDirect3DDevice9* pDevice, UINT vertices, long line) {
     IDirect3DVertexBuffer9* pBuffer = nullptr;
@@ -1741,13 +1709,7 @@ void IParticleSystem::RenderAroundAxisAndPoint() const {
     if (!m_pAxisVB || !m_pAroundVB) return;
     FillAroundBuffers();
     IDirect3DDevice9* pDevice = m_pManager->GetD3DDevice();
-    DWORD savedRender[kAxisRenderStateCount];
-    DWORD savedStage[kAxisTextureStateCount];
-    for (size_t i = 0; i < kAxisRenderStateCount; ++i) pDevice->GetRenderState(kAxisRenderStates[i].state, &savedRender[i]);
-    for (size_t i = 0; i < kAxisTextureStateCount; ++i)
-        pDevice->GetTextureStageState(kAxisTextureStates[i].stage, kAxisTextureStates[i].state, &savedStage[i]);
-    for (const SRenderStateValue& row : kAxisRenderStates) pDevice->SetRenderState(row.state, row.value);
-    for (const STextureStageValue& row : kAxisTextureStates) pDevice->SetTextureStageState(row.stage, row.state, row.value);
+    const detail::CDebugLineStates states(pDevice, kAroundColor);
     D3DXMATRIX identity;
     pDevice->SetVertexShader(nullptr);
     pDevice->SetPixelShader(nullptr);
@@ -1757,9 +1719,6 @@ void IParticleSystem::RenderAroundAxisAndPoint() const {
     pDevice->DrawPrimitive(D3DPT_LINELIST, 0, kAxisVertices / 2);
     pDevice->SetStreamSource(0, m_pAroundVB, 0, kVertexBytes);
     pDevice->DrawPrimitive(D3DPT_LINELIST, 0, kAroundVertices / 2);
-    for (size_t i = 0; i < kAxisRenderStateCount; ++i) pDevice->SetRenderState(kAxisRenderStates[i].state, savedRender[i]);
-    for (size_t i = 0; i < kAxisTextureStateCount; ++i)
-        pDevice->SetTextureStageState(kAxisTextureStates[i].stage, kAxisTextureStates[i].state, savedStage[i]);
 }
 
 // The axis as a line through the around point, two radii each way, and the

@@ -50,3 +50,58 @@ void CTextureStageStateStack::Reset() {
     SetOrigStates();
     m_records.clear();
 }
+
+namespace detail {
+namespace {
+
+struct SDebugRenderState {
+    D3DRENDERSTATETYPE state;
+    DWORD value;  // the colour row takes the caller's colour
+};
+
+struct SDebugStageState {
+    DWORD stage;
+    D3DTEXTURESTAGESTATETYPE state;
+    DWORD value;
+};
+
+const SDebugRenderState kDebugRenderStates[] = {
+    {D3DRS_FILLMODE, D3DFILL_WIREFRAME},  {D3DRS_LIGHTING, FALSE},
+    {D3DRS_ALPHATESTENABLE, FALSE},       {D3DRS_ALPHABLENDENABLE, TRUE},
+    {D3DRS_FOGENABLE, FALSE},             {D3DRS_ZENABLE, D3DZB_TRUE},
+    {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},  {D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA},
+    {D3DRS_TEXTUREFACTOR, 0},
+};
+
+const SDebugStageState kDebugStageStates[] = {
+    {0, D3DTSS_COLOROP, D3DTOP_SELECTARG1}, {0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1},
+    {0, D3DTSS_COLORARG1, D3DTA_TFACTOR},   {0, D3DTSS_ALPHAARG1, D3DTA_TFACTOR},
+    {1, D3DTSS_COLOROP, D3DTOP_DISABLE},
+};
+
+}  // namespace
+
+static_assert(sizeof kDebugRenderStates / sizeof kDebugRenderStates[0] == 9, "one saved slot per render state");
+static_assert(sizeof kDebugStageStates / sizeof kDebugStageStates[0] == 5, "one saved slot per stage state");
+
+CDebugLineStates::CDebugLineStates(IDirect3DDevice9* pDevice, D3DCOLOR color) : m_pDevice(pDevice) {
+    for (int i = 0; i < kRenderStates; ++i) m_pDevice->GetRenderState(kDebugRenderStates[i].state, &m_savedRender[i]);
+    for (int i = 0; i < kStageStates; ++i) {
+        const SDebugStageState& row = kDebugStageStates[i];
+        m_pDevice->GetTextureStageState(row.stage, row.state, &m_savedStage[i]);
+    }
+    for (const SDebugRenderState& row : kDebugRenderStates) {
+        m_pDevice->SetRenderState(row.state, row.state == D3DRS_TEXTUREFACTOR ? color : row.value);
+    }
+    for (const SDebugStageState& row : kDebugStageStates) m_pDevice->SetTextureStageState(row.stage, row.state, row.value);
+}
+
+CDebugLineStates::~CDebugLineStates() {
+    for (int i = 0; i < kRenderStates; ++i) m_pDevice->SetRenderState(kDebugRenderStates[i].state, m_savedRender[i]);
+    for (int i = 0; i < kStageStates; ++i) {
+        const SDebugStageState& row = kDebugStageStates[i];
+        m_pDevice->SetTextureStageState(row.stage, row.state, m_savedStage[i]);
+    }
+}
+
+}  // namespace detail

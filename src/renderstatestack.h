@@ -64,3 +64,27 @@ private:
     IDirect3DDevice9* m_pDevice;
     std::vector<SRecord> m_records;
 };
+
+namespace detail {
+
+// The states of the wire-frame debug lines drawn in one flat colour (the
+// emitter's axis and grid, a system's around axis): reads every state it
+// changes, sets them in order, and writes the read values back in the same
+// order when it goes. Straight on the device, for drawing outside PreRender.
+class CDebugLineStates {
+public:
+    CDebugLineStates(IDirect3DDevice9* pDevice, D3DCOLOR color);
+    ~CDebugLineStates();
+    CDebugLineStates(const CDebugLineStates&) = delete;
+    CDebugLineStates& operator=(const CDebugLineStates&) = delete;
+
+private:
+    static constexpr int kRenderStates = 9;
+    static constexpr int kStageStates = 5;
+
+    IDirect3DDevice9* m_pDevice;
+    DWORD m_savedRender[kRenderStates];
+    DWORD m_savedStage[kStageStates];
+};
+
+}  // namespace detail
