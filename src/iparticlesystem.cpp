@@ -468,24 +468,7 @@ IInterpolator<T>::~IInterpolator() = default;
 
 template <typename T>
 bool IInterpolator<T>::GetValue(float time, T& out, bool advance) {
-    const unsigned count = m_values.size();
-    if (count == 0) return false;
-    const InterpolatorProps<T>* entries = m_values.begin();
-    const float lookup = advance ? AdvanceClock(time) : time;
-    out = entries[0].value;
-    for (unsigned index = 0; index < count; ++index) {
-        const InterpolatorProps<T>& entry = entries[index];
-        if (entry.key == lookup) {
-            out = entry.value;
-            return true;
-        }
-        if (entry.key > lookup) {
-            if (index > 0) out = Between(entries[index - 1], entry, lookup);
-            return true;
-        }
-        out = entry.value;
-    }
-    return true;
+    return LookUp(time, out, advance, [this](const T& a, const T& b, float t) { return Interpolate(a, b, t); });
 }
 
 template <typename T>
@@ -506,17 +489,6 @@ float IInterpolator<T>::AdvanceClock(float step) {
     const bool loop = m_owner && m_owner->GetLoop(loopTime);
     if (loop && loopTime < m_time && m_time >= m_values[m_values.size() - 1].key) m_time = loopTime;
     return m_time;
-}
-
-template <typename T>
-T IInterpolator<T>::Between(const InterpolatorProps<T>& before, const InterpolatorProps<T>& after,
-                            float time) const {
-    return Interpolate(before.value, after.value, (time - before.key) / (after.key - before.key));
-}
-
-template <typename T>
-T CLinearInterpolator<T>::Interpolate(const T& a, const T& b, float t) const {
-    return a + (b - a) * t;
 }
 
 template <typename T>
@@ -858,7 +830,7 @@ void Fill(const CKeyValues<T>* pList, IInterpolator<T>* pInterpolator) {
 
 template <typename T>
 T ReadCurve(IInterpolator<T>* pInterpolator, T value, float time, bool advance) {
-    if (pInterpolator) pInterpolator->GetValue(time, value, advance);
+    if (pInterpolator) detail::ReadInterpolator(pInterpolator, time, value, advance);
     return value;
 }
 

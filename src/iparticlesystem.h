@@ -20,6 +20,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <typeinfo>
 #include <utility>
 #include <vector>
 
@@ -427,20 +428,65 @@ protected:
     static constexpr unsigned kInlineKeys = sizeof(T) >= 16 ? 3 : sizeof(T) == 8 ? 2 : 1;
 
     float AdvanceClock(float step);
-    T Between(const InterpolatorProps<T>& before, const InterpolatorProps<T>& after, float time) const;
+    // The walk of GetValue; between two keys it asks blend(a, b, t).
+    template <typename Blend>
+    bool LookUp(float time, T& out, bool advance, Blend blend);
 
     const IKeyValues* m_owner;  // the list whose loop rule applies; belongs to the parameter set
     float m_time = 0.0f;        // running clock of the advancing mode, seconds
     detail::CInlineArray<InterpolatorProps<T>, kInlineKeys> m_values;  // ascending keys
 };
 
+template <typename T>
+template <typename Blend>
+bool IInterpolator<T>::LookUp(float time, T& out, bool advance, Blend blend) {
+    const unsigned count = m_values.size();
+    if (count == 0) return false;
+    const InterpolatorProps<T>* entries = m_values.begin();
+    const float lookup = advance ? AdvanceClock(time) : time;
+    out = entries[0].value;
+    for (unsigned index = 0; index < count; ++index) {
+        const InterpolatorProps<T>& entry = entries[index];
+        if (entry.key == lookup) {
+            out = entry.value;
+            return true;
+        }
+        if (entry.key > lookup) {
+            if (index == 0) return true;
+            const InterpolatorProps<T>& before = entries[index - 1];
+            out = blend(before.value, entry.value, (lookup - before.key) / (entry.key - before.key));
+            return true;
+        }
+        out = entry.value;
+    }
+    return true;
+}
+
 // Straight lines between keys; t is not clamped.
 template <typename T>
 class PYRELUNE_API CLinearInterpolator : public IInterpolator<T> {
 public:
     explicit CLinearInterpolator(const IKeyValues* pOwner) : IInterpolator<T>(pOwner) {}
-    T Interpolate(const T& a, const T& b, float t) const override;
+    T Interpolate(const T& a, const T& b, float t) const override { return Line(a, b, t); }
+    // GetValue without a virtual call, for a caller that knows the exact type.
+    bool GetLinearValue(float time, T& out, bool advance) { return this->LookUp(time, out, advance, Line); }
+
+private:
+    static T Line(const T& a, const T& b, float t) { return a + (b - a) * t; }
 };
+
+namespace detail {
+
+// GetValue, with the common plain linear curve read without virtual calls:
+// the per-particle loop reads several curves for every particle.
+template <typename T>
+bool ReadInterpolator(IInterpolator<T>* pCurve, float time, T& out, bool advance) {
+    if (typeid(*pCurve) == typeid(CLinearInterpolator<T>))
+        return static_cast<CLinearInterpolator<T>*>(pCurve)->GetLinearValue(time, out, advance);
+    return pCurve->GetValue(time, out, advance);
+}
+
+}  // namespace detail
 
 #undef PYRELUNE_GROUPED_ALLOCATION
 
