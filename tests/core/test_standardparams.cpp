@@ -245,3 +245,32 @@ TEST_F(Updater, OrbitingParticlesMoveByTheSetsStep) {
     particle->Update(0.1f);
     ExpectNear(D3DXVECTOR3(0, 0, -1), particle->GetPos(), "quarter turn");
 }
+
+namespace {
+
+// A host's own curve: whatever the keys say, it answers with one colour.
+class CFixedColourCurve : public CLinearInterpolator<D3DXVECTOR4> {
+public:
+    CFixedColourCurve() : CLinearInterpolator<D3DXVECTOR4>(nullptr) {}
+    bool GetValue(float, D3DXVECTOR4& out, bool) override {
+        out = D3DXVECTOR4(0.0f, 0.0f, 1.0f, 1.0f);
+        return true;
+    }
+};
+
+}  // namespace
+
+// The linear curves are read without virtual calls; a host's subclass must
+// still be asked through its own GetValue.
+TEST_F(Updater, CurvesOfAHostsOwnClassAreReadThroughTheirOverride) {
+    const D3DXVECTOR4 red(1.0f, 0.0f, 0.0f, 1.0f);
+    set->GetColorKeyValues()->AddValue(0.0f, red, red);
+    auto particle = Born();
+    particle->Update(0.1f);
+    EXPECT_EQ(0xFFFF0000u, particle->GetColor());
+
+    auto* pUpdater = static_cast<CStandardParticleParamUpdater*>(particle->GetParamUpdater());
+    pUpdater->SetColorInterpolator(new CFixedColourCurve());
+    particle->Update(0.1f);
+    EXPECT_EQ(0xFF0000FFu, particle->GetColor());
+}
