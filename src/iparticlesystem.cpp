@@ -711,12 +711,14 @@ void CStandardParticleSystemParams::SetParticleParamUpdater(IParticleParamUpdate
     pStandard->SetPosInterpolator(pPath);
 }
 
+// The float curves first: their size is a multiple of 16 and the vector
+// curves' is not, so in this order a pool carves them without alignment gaps.
 void CStandardParticleSystemParams::GiveMovementInterpolators(CStandardParticleParamUpdater* pUpdater) const {
-    pUpdater->SetRotationInterpolator(MakeInterpolator(m_rotationKeyValues));
-    pUpdater->SetForceDirInterpolator(MakeInterpolator(m_forceDirKeyValues));
     pUpdater->SetForceInterpolator(MakeInterpolator(m_forceKeyValues));
-    pUpdater->SetVelocityDirInterpolator(MakeInterpolator(m_velocityDirKeyValues));
     pUpdater->SetVelocityInterpolator(MakeInterpolator(m_velocityKeyValues));
+    pUpdater->SetForceDirInterpolator(MakeInterpolator(m_forceDirKeyValues));
+    pUpdater->SetVelocityDirInterpolator(MakeInterpolator(m_velocityDirKeyValues));
+    pUpdater->SetRotationInterpolator(MakeInterpolator(m_rotationKeyValues));
 }
 
 void CStandardParticleSystemParams::Save(CMyXMLNode* pNode) const {
@@ -1049,9 +1051,11 @@ void detail::CLiveList::DeleteFrom(unsigned first) {
 void detail::CLiveList::PrefetchAhead() const {
     const size_t ahead = m_cursor + kPrefetchDistance;
     if (ahead >= m_entries.size()) return;
+    // Every line the particle's pieces touch, including a partial last one.
     const auto start = reinterpret_cast<std::uintptr_t>(m_entries[ahead]);
-    for (size_t offset = 0; offset < m_prefetchBytes; offset += kCacheLineBytes)
-        __builtin_prefetch(reinterpret_cast<const void*>(start + offset));
+    const std::uintptr_t end = start + m_prefetchBytes;
+    for (std::uintptr_t line = start & ~(kCacheLineBytes - 1); line < end; line += kCacheLineBytes)
+        __builtin_prefetch(reinterpret_cast<const void*>(line));
 }
 
 // The holes are all that is left behind the cursor: drop them in one go.
