@@ -116,10 +116,11 @@ std::string Combine(const std::string& folder, const std::string& file) {
     return Canonicalize(folder + (hasSeparator ? "" : "\\") + file);
 }
 
-// The part of the reference before its last '\'; a root keeps its '\'.
+// The part of the reference before its last '\'; a root keeps its '\'. A
+// bare file name lies in the current folder, which adds nothing to a path.
 std::string ReferenceFolder(const std::string& reference) {
     const size_t cut = reference.rfind('\\');
-    if (cut == std::string::npos) return reference;
+    if (cut == std::string::npos) return std::string();
     return reference.substr(0, cut == 0 ? 1 : cut);
 }
 

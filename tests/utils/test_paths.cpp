@@ -49,7 +49,7 @@ TEST(Utility, AbsolutePathsJoinTheReferenceFolderAndFoldDots) {
         {"plain", "tex/fire.dds", "data/effects/fire.xml", "data\\effects\\tex\\fire.dds"},
         {"dot", ".\\a.dds", "data/effects/fire.xml", "data\\effects\\a.dds"},
         {"dot dot", "..\\tex\\a.dds", "data/effects/fire.xml", "data\\tex\\a.dds"},
-        {"reference without folder", "a.dds", "fire.xml", "fire.xml\\a.dds"},
+        {"reference in the current folder", "tex/a.dds", "fire.xml", "tex\\a.dds"},
         {"climbing out of a relative folder", "../../../x.dds", "a/f.xml", "..\\..\\x.dds"},
         {"climbing above the root", "..\\..\\a.dds", "/d/f.xml", "\\a.dds"},
         {"reference at the root", "tex/a.dds", "/fire.xml", "\\tex\\a.dds"},
