@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Writes the small RGBA textures of the bundled examples.
+"""Writes the small RGBA textures of the bundled examples, and a backdrop
+for pyrelune-run's --background-image as PNG and as DXT1-compressed DDS.
 
 Only the standard library is used (zlib and struct), and every image is a
 function of its pixel coordinates and a fixed seed, so running the script
@@ -18,14 +19,14 @@ def png_chunk(kind, data):
     return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
 
 
-def write_png(name, size, pixel):
+def write_png(name, width, height, pixel):
     """pixel(x, y) gives (r, g, b, a) as floats from 0 to 1."""
     rows = bytearray()
-    for y in range(size):
+    for y in range(height):
         rows.append(0)  # filter: none
-        for x in range(size):
+        for x in range(width):
             rows.extend(round(max(0.0, min(1.0, c)) * 255) for c in pixel(x, y))
-    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)  # 8-bit RGBA
+    header = struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)  # 8-bit RGBA
     data = b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", header) + png_chunk(b"IDAT", zlib.compress(bytes(rows), 9))
     with open(os.path.join(HERE, name), "wb") as out:
         out.write(data + png_chunk(b"IEND", b""))
@@ -93,12 +94,57 @@ def haze(x, y):
     return (fractal(x, y, 64, 31), fractal(x, y, 64, 47), 0.5, edge)
 
 
+def expand565(code):
+    """The 8-bit (r, g, b) a decoder makes of an RGB565 colour."""
+    r, g, b = code >> 11, (code >> 5) & 0x3F, code & 0x1F
+    return ((r << 3) | (r >> 2), (g << 2) | (g >> 4), (b << 3) | (b >> 2))
+
+
+def dxt1_block(codes):
+    """A DXT1 block of 16 RGB565 codes, row by row, holding at most two
+    colours: both are end points, so the block decodes without loss."""
+    c0, c1 = max(codes), min(codes)
+    indices = 0
+    for i, code in enumerate(codes):
+        indices |= (0 if code == c0 else 1) << (2 * i)
+    return struct.pack("<HHI", c0, c1, indices)
+
+
+def write_dds_dxt1(name, width, height, code_at):
+    """code_at(x, y) gives an RGB565 code; sides are multiples of 4."""
+    blocks = b"".join(
+        dxt1_block([code_at(bx + i % 4, by + i // 4) for i in range(16)])
+        for by in range(0, height, 4) for bx in range(0, width, 4))
+    flags = 0x1 | 0x2 | 0x4 | 0x1000 | 0x80000  # caps, height, width, pixel format, linear size
+    header = struct.pack("<4sIIIIIII44x", b"DDS ", 124, flags, height, width, len(blocks), 0, 1)
+    pixel_format = struct.pack("<II4s20x", 32, 0x4, b"DXT1")  # FourCC
+    caps = struct.pack("<I16x", 0x1000)  # a texture
+    with open(os.path.join(HERE, name), "wb") as out:
+        out.write(header + pixel_format + caps + blocks)
+
+
+BACKDROP_WIDTH, BACKDROP_HEIGHT = 128, 96
+BACKDROP_LIGHT = (31 << 11) | (58 << 5) | 22  # warm cream
+BACKDROP_DARK = (6 << 11) | (16 << 5) | 12  # slate blue
+
+
+def backdrop_code(x, y):
+    """An 8-pixel checker: heat haze bends its straight edges visibly."""
+    return BACKDROP_LIGHT if (x // 8 + y // 8) % 2 == 0 else BACKDROP_DARK
+
+
+def backdrop(x, y):
+    return tuple(c / 255.0 for c in expand565(backdrop_code(x, y))) + (1.0,)
+
+
 def main():
-    write_png("flame.png", 64, flame)
-    write_png("spark.png", 32, spark)
+    write_png("flame.png", 64, 64, flame)
+    write_png("spark.png", 32, 32, spark)
     for frame in range(1, 5):
-        write_png("smoke%04d.png" % frame, 64, smoke_frame(frame * 11))
-    write_png("haze.png", 64, haze)
+        write_png("smoke%04d.png" % frame, 64, 64, smoke_frame(frame * 11))
+    write_png("haze.png", 64, 64, haze)
+    write_png("backdrop.png", BACKDROP_WIDTH, BACKDROP_HEIGHT, backdrop)
+    write_dds_dxt1("backdrop.dds", BACKDROP_WIDTH, BACKDROP_HEIGHT, backdrop_code)
 
 
 if __name__ == "__main__":

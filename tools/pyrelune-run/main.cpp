@@ -10,15 +10,17 @@
 #include <platform/crt_rand.h>
 #include <platform/swdevice.h>
 
+#include "backdrop.h"
 #include "framecapture.h"
 #include "hostdevice.h"
+#include "imagelimits.h"
 #include "inventory.h"
 #include "loadreports.h"
 #include "meshhooks.h"
 #include "options.h"
-#include "pngtextureloader.h"
 #include "progressbar.h"
 #include "statistics.h"
+#include "texturecache.h"
 
 namespace {
 
@@ -29,7 +31,8 @@ enum ExitCode { kExitOk = 0, kExitLoadFailed = 1, kExitBadOptions = 2, kExitNoDe
 // still call the deleter hook and its textures still point into the cache.
 struct HostSession {
     HostDevice device;
-    PngTextureCache textures;
+    Backdrop backdrop;
+    TextureCache textures;
     MeshParticleHooks meshHooks;
     LoadReportCollector reports;
     std::unique_ptr<CParticleSystemManager> manager;
@@ -89,12 +92,13 @@ D3DXMATRIXA16 Identity() {
     return identity;
 }
 
-// The scene is only the background; the distortion technique bends a copy
-// of it taken before any particle is drawn.
+// The scene is only the background colour and the backdrop, if any; the
+// distortion technique bends a copy of it taken before any particle is drawn.
 void RenderFrame(HostSession& session, D3DCOLOR background) {
     IDirect3DDevice9* pDevice = session.device.Get();
     pDevice->BeginScene();
     pDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, background, 1.0f, 0);
+    session.backdrop.Draw(pDevice);
     session.device.CopyBackBufferToSceneTexture();
     session.manager->Render(Identity(), false, &session.renderProperties);
     pDevice->EndScene();
@@ -147,8 +151,20 @@ bool PlayAndPicture(HostSession& session, const HostOptions& options) {
     return pictured;
 }
 
+bool LoadBackdrop(HostSession& session, const HostOptions& options) {
+    if (options.backgroundImagePath.empty() ||
+        session.backdrop.Load(options.backgroundImagePath, options.width, options.height, options.background))
+        return true;
+    std::fprintf(stderr,
+                 "pyrelune-run: cannot read the background image %s: expected a PNG or DDS file of at most %u "
+                 "pixels a side\n",
+                 options.backgroundImagePath.c_str(), kMaxImageSide);
+    return false;
+}
+
 int Run(HostSession& session, const HostOptions& options) {
     PrintHeader(options);
+    if (!LoadBackdrop(session, options)) return kExitLoadFailed;
     CreateManager(session, options);
     if (!session.manager->LoadParticleSystemsFromFile(options.documentPath.c_str())) {
         std::printf("the document could not be loaded\n");

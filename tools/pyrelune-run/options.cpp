@@ -56,6 +56,8 @@ const OptionRow<HostOptions> kOptionRows[] = {
      }},
     {"--background", "three whole numbers r,g,b from 0 to 255",
      [](const std::string& t, HostOptions& o) { return ParseColour(t, o.background); }},
+    {"--background-image", "a PNG or DDS file name",
+     [](const std::string& t, HostOptions& o) { return ParsePath(t, o.backgroundImagePath); }},
     {"--save", "a file name", [](const std::string& t, HostOptions& o) { return ParsePath(t, o.savePath); }},
     {"--out", "a folder name", [](const std::string& t, HostOptions& o) { return ParsePath(t, o.outDirectory); }},
     {"--sheet", "a file name", [](const std::string& t, HostOptions& o) { return ParsePath(t, o.sheetPath); }},
@@ -118,6 +120,9 @@ const char* UsageText() {
            "  --camera-target x,y,z point the camera looks at (default 0,2,0)\n"
            "  --fov DEGREES        vertical field of view (default 45)\n"
            "  --background r,g,b   colour behind the particles (default 16,16,24)\n"
+           "  --background-image FILE\n"
+           "                       a PNG or DDS picture stretched over the back buffer\n"
+           "                       before the particles, so heat haze has a scene to bend\n"
            "  --save FILE          write the loaded pieces and systems to FILE\n"
            "pictures (nothing is drawn to disk unless one is given):\n"
            "  --out DIR            write captured frames as DIR/frame_NNNN.png\n"
@@ -125,8 +130,9 @@ const char* UsageText() {
            "  --gif FILE.gif       an animated GIF of the captured frames\n"
            "  --frames N           capture N frames spread over the run, ending on the last\n"
            "  --every K            capture every K-th frame (default 1)\n"
-           "exit codes: 0 ok, 1 the document failed to load, 2 bad options,\n"
-           "            3 the device could not be created, 4 pictures could not be written\n";
+           "exit codes: 0 ok, 1 the document or the background image failed to load,\n"
+           "            2 bad options, 3 the device could not be created,\n"
+           "            4 pictures could not be written\n";
 }
 
 unsigned int FrameCount(const HostOptions& options) {

@@ -17,6 +17,7 @@ struct HostOptions {
     D3DXVECTOR3 cameraTarget{0.0f, 2.0f, 0.0f};
     float fovDegrees = 45.0f;  // vertical
     D3DCOLOR background = D3DCOLOR_XRGB(16, 16, 24);
+    std::string backgroundImagePath;  // PNG or DDS stretched over the background; empty: none
     // Pictures; empty paths write nothing.
     std::string outDirectory;  // one PNG per captured frame
     std::string sheetPath;     // contact sheet PNG

@@ -54,7 +54,7 @@ TEST(ParseOptions, ReadsThePictureOptions) {
     HostOptions options;
     std::string error;
     ASSERT_TRUE(Parse({"--out", "pics", "--sheet=s.png", "--gif", "a.gif", "--frames", "6", "--background",
-                       "255,0,7", "--fov", "60"},
+                       "255,0,7", "--fov", "60", "--background-image", "backdrop.dds"},
                       options, error))
         << error;
     EXPECT_EQ(options.outDirectory, "pics");
@@ -63,6 +63,7 @@ TEST(ParseOptions, ReadsThePictureOptions) {
     EXPECT_EQ(options.captureCount, 6u);
     EXPECT_EQ(options.background, D3DCOLOR_XRGB(255, 0, 7));
     EXPECT_EQ(options.fovDegrees, 60.0f);
+    EXPECT_EQ(options.backgroundImagePath, "backdrop.dds");
     EXPECT_TRUE(WritesPictures(options));
 }
 
@@ -70,7 +71,8 @@ TEST(ParseOptions, RejectsBadPictureOptions) {
     const std::vector<std::vector<std::string>> bad = {
         {"--background", "256,0,0"}, {"--background", "1,2"}, {"--background", "1,2,3,4"},
         {"--fov", "180"},           {"--fov", "0"},          {"--frames", "0"},
-        {"--every", "0"},           {"--out", ""},           {"--frames", "3", "--every", "2"}};
+        {"--every", "0"},           {"--out", ""},           {"--frames", "3", "--every", "2"},
+        {"--background-image", ""}};
     for (const std::vector<std::string>& arguments : bad) {
         HostOptions options;
         std::string error;

@@ -10,6 +10,7 @@
 #include <platform/crt_rand.h>
 
 #include "gifwriter.h"
+#include "heightpicture.h"
 #include "options.h"
 #include "pngwriter.h"
 #include "progressbar.h"
@@ -24,6 +25,12 @@ std::string OutputPath(const WaterOptions& options, const char* name) {
     return (std::filesystem::path(options.outDirectory) / name).string();
 }
 
+bool WritePicture(const RgbImage& image, const std::string& path, const std::string& note = "") {
+    if (!WritePng(path, image)) return false;
+    std::printf("pictures: %ux%u map in %s%s\n", image.width, image.height, path.c_str(), note.c_str());
+    return true;
+}
+
 // A missing map (no height map without version 2.0 pixel shaders) is
 // reported and skipped, not an error.
 bool WriteMap(IDirect3DTexture9* pMap, const std::string& path) {
@@ -32,9 +39,23 @@ bool WriteMap(IDirect3DTexture9* pMap, const std::string& path) {
         return true;
     }
     RgbImage image;
-    if (!ReadTextureLevel0(pMap, image) || !WritePng(path, image)) return false;
-    std::printf("pictures: %ux%u map in %s\n", image.width, image.height, path.c_str());
-    return true;
+    return ReadTextureLevel0(pMap, image) && WritePicture(image, path);
+}
+
+// Prints the stretched range, so that a grey level can be read back as a height.
+bool WriteStretchedHeightMap(IDirect3DTexture9* pMap, const std::string& path) {
+    HeightField field;
+    if (!ReadHeights(pMap, field)) return false;
+    const StretchedHeights stretched = StretchHeights(field);
+    char range[96];
+    std::snprintf(range, sizeof range, ", heights %.5f (black) to %.5f (white)", stretched.lowest, stretched.highest);
+    return WritePicture(stretched.picture, path, range);
+}
+
+bool WriteHeightMap(IDirect3DTexture9* pMap, const WaterOptions& options) {
+    const std::string path = OutputPath(options, "heightmap.png");
+    if (pMap && options.stretchHeights) return WriteStretchedHeightMap(pMap, path);
+    return WriteMap(pMap, path);
 }
 
 bool AddGifFrame(GifWriter& gif, IDirect3DTexture9* pNormalMap, unsigned int stepMilliseconds) {
@@ -70,7 +91,7 @@ int Run(IDirect3DDevice9* pDevice, const WaterOptions& options) {
     std::filesystem::create_directories(options.outDirectory, ignored);
     GifWriter gif;
     bool ok = OpenGif(gif, options) && Animate(water, options, options.gifPath.empty() ? nullptr : &gif);
-    ok = WriteMap(water.GetHeightMap(), OutputPath(options, "heightmap.png")) && ok;
+    ok = WriteHeightMap(water.GetHeightMap(), options) && ok;
     ok = WriteMap(water.GetNormalMap(), OutputPath(options, "normalmap.png")) && ok;
     if (!options.gifPath.empty()) {
         ok = gif.Close() && ok;

@@ -24,6 +24,10 @@ const OptionRow<WaterOptions> kOptionRows[] = {
      }},
     {"--out", "a folder name", [](const std::string& t, WaterOptions& o) { return ParsePath(t, o.outDirectory); }},
     {"--gif", "a file name", [](const std::string& t, WaterOptions& o) { return ParsePath(t, o.gifPath); }},
+    {"--height-picture", "'stretched' or 'raw'", [](const std::string& t, WaterOptions& o) {
+         o.stretchHeights = t == "stretched";
+         return o.stretchHeights || t == "raw";
+     }},
 };
 
 }  // namespace
@@ -51,6 +55,10 @@ const char* WaterUsageText() {
            "  --seed N             random seed (default 1)\n"
            "  --out DIR            folder for heightmap.png and normalmap.png (default undrelle-out)\n"
            "  --gif FILE.gif       an animation of the normal map, one frame per update\n"
+           "  --height-picture stretched|raw\n"
+           "                       heightmap.png from the lowest height (black) to the highest\n"
+           "                       (white), both printed, or the map's values as they are\n"
+           "                       (default stretched; the heights span a few percent of grey)\n"
            "exit codes: 0 ok, 2 bad options, 3 the device or the maps could not be created,\n"
            "            4 pictures could not be written\n";
 }

@@ -11,6 +11,7 @@ struct WaterOptions {
     unsigned int seed = 1;
     std::string outDirectory = "undrelle-out";
     std::string gifPath;  // empty: no animation of the normal map
+    bool stretchHeights = true;  // heightmap.png spans black to white; false: the map's own values
     bool showHelp = false;
 };
 

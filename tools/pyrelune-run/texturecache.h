@@ -1,5 +1,5 @@
-// The host's texture loader: PNG files through libpng into managed
-// D3DFMT_A8R8G8B8 textures on the host's device.
+// The host's texture loader: PNG and DDS files (see imagefile.h) into
+// managed D3DFMT_A8R8G8B8 textures on the host's device.
 #pragma once
 
 #include <map>
@@ -11,14 +11,14 @@
 // path, shared by every piece that names it; the cache owns them and
 // releases them when destroyed, so it must outlive the manager's textures.
 // An unreadable file stays null, and the library reports it.
-class PngTextureCache {
+class TextureCache {
 public:
-    explicit PngTextureCache(IDirect3DDevice9* pDevice);
-    ~PngTextureCache();
-    PngTextureCache(const PngTextureCache&) = delete;
-    PngTextureCache& operator=(const PngTextureCache&) = delete;
+    explicit TextureCache(IDirect3DDevice9* pDevice);
+    ~TextureCache();
+    TextureCache(const TextureCache&) = delete;
+    TextureCache& operator=(const TextureCache&) = delete;
 
-    // Null when the file cannot be read as a PNG or the texture cannot be made.
+    // Null when the file cannot be read as a picture or the texture cannot be made.
     IDirect3DTexture9* Get(const std::string& path);
     // Distinct files turned into textures so far.
     size_t LoadedCount() const;
@@ -28,7 +28,7 @@ private:
 
     // The cache the hook serves: the one constructed last, cleared by its
     // destructor. Rendering thread only.
-    static PngTextureCache* s_pActive;
+    static TextureCache* s_pActive;
 
     IDirect3DDevice9* m_pDevice;  // the host's; not add-ref'd
     std::map<std::string, IDirect3DTexture9*> m_textures;  // null entries remember failed reads
