@@ -10,11 +10,7 @@
 
 namespace {
 
-// Scales by 1/length; a zero length gives exact zeros instead of NaNs, as D3DX does.
-template <typename Vector>
-Vector NormalizedOrZero(const Vector& v, FLOAT length) {
-    return length == 0.0f ? Vector() : v / length;
-}
+using d3dx_detail::NormalizedOrZero;
 
 // (x, y, z, w) * M as a row vector.
 D3DXVECTOR4 RowTimesMatrix(FLOAT x, FLOAT y, FLOAT z, FLOAT w, const D3DXMATRIX& M) {
@@ -31,20 +27,6 @@ D3DXVECTOR3 Xyz(const D3DXVECTOR4& v) { return D3DXVECTOR3(v.x, v.y, v.z); }
 
 // ==== Vectors ====
 
-FLOAT WINAPI D3DXVec2Length(const D3DXVECTOR2* pV) { return std::sqrt(D3DXVec2LengthSq(pV)); }
-
-D3DXVECTOR2* WINAPI D3DXVec2Normalize(D3DXVECTOR2* pOut, const D3DXVECTOR2* pV) {
-    *pOut = NormalizedOrZero(*pV, D3DXVec2Length(pV));
-    return pOut;
-}
-
-FLOAT WINAPI D3DXVec3Length(const D3DXVECTOR3* pV) { return std::sqrt(D3DXVec3LengthSq(pV)); }
-
-D3DXVECTOR3* WINAPI D3DXVec3Normalize(D3DXVECTOR3* pOut, const D3DXVECTOR3* pV) {
-    *pOut = NormalizedOrZero(*pV, D3DXVec3Length(pV));
-    return pOut;
-}
-
 D3DXVECTOR4* WINAPI D3DXVec3Transform(D3DXVECTOR4* pOut, const D3DXVECTOR3* pV, const D3DXMATRIX* pM) {
     *pOut = RowTimesMatrix(pV->x, pV->y, pV->z, 1.0f, *pM);
     return pOut;
@@ -59,13 +41,6 @@ D3DXVECTOR3* WINAPI D3DXVec3TransformCoord(D3DXVECTOR3* pOut, const D3DXVECTOR3*
 
 D3DXVECTOR3* WINAPI D3DXVec3TransformNormal(D3DXVECTOR3* pOut, const D3DXVECTOR3* pV, const D3DXMATRIX* pM) {
     *pOut = Xyz(RowTimesMatrix(pV->x, pV->y, pV->z, 0.0f, *pM));
-    return pOut;
-}
-
-FLOAT WINAPI D3DXVec4Length(const D3DXVECTOR4* pV) { return std::sqrt(D3DXVec4LengthSq(pV)); }
-
-D3DXVECTOR4* WINAPI D3DXVec4Normalize(D3DXVECTOR4* pOut, const D3DXVECTOR4* pV) {
-    *pOut = NormalizedOrZero(*pV, D3DXVec4Length(pV));
     return pOut;
 }
 

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 
 #include "platform/d3d9types.h"
 #include "platform/export.h"
@@ -419,14 +420,38 @@ inline FLOAT D3DXPlaneDotNormal(const D3DXPLANE* pP, const D3DXVECTOR3* pV) {
     return pP->a * pV->x + pP->b * pV->y + pP->c * pV->z;
 }
 
+// Lengths and normalisation are inline: particle loops call them per particle.
+namespace d3dx_detail {
+
+// Scales by 1/length; a zero length gives exact zeros instead of NaNs, as D3DX does.
+template <typename Vector>
+Vector NormalizedOrZero(const Vector& v, FLOAT length) {
+    return length == 0.0f ? Vector() : v / length;
+}
+
+}  // namespace d3dx_detail
+
+inline FLOAT D3DXVec2Length(const D3DXVECTOR2* pV) { return std::sqrt(D3DXVec2LengthSq(pV)); }
+inline D3DXVECTOR2* D3DXVec2Normalize(D3DXVECTOR2* pOut, const D3DXVECTOR2* pV) {
+    *pOut = d3dx_detail::NormalizedOrZero(*pV, D3DXVec2Length(pV));
+    return pOut;
+}
+
+inline FLOAT D3DXVec3Length(const D3DXVECTOR3* pV) { return std::sqrt(D3DXVec3LengthSq(pV)); }
+// The zero vector normalises to (0, 0, 0).
+inline D3DXVECTOR3* D3DXVec3Normalize(D3DXVECTOR3* pOut, const D3DXVECTOR3* pV) {
+    *pOut = d3dx_detail::NormalizedOrZero(*pV, D3DXVec3Length(pV));
+    return pOut;
+}
+
+inline FLOAT D3DXVec4Length(const D3DXVECTOR4* pV) { return std::sqrt(D3DXVec4LengthSq(pV)); }
+inline D3DXVECTOR4* D3DXVec4Normalize(D3DXVECTOR4* pOut, const D3DXVECTOR4* pV) {
+    *pOut = d3dx_detail::NormalizedOrZero(*pV, D3DXVec4Length(pV));
+    return pOut;
+}
+
 // ==== Exported functions ====
 
-PLATFORM_API FLOAT WINAPI D3DXVec2Length(const D3DXVECTOR2* pV);
-PLATFORM_API D3DXVECTOR2* WINAPI D3DXVec2Normalize(D3DXVECTOR2* pOut, const D3DXVECTOR2* pV);
-
-PLATFORM_API FLOAT WINAPI D3DXVec3Length(const D3DXVECTOR3* pV);
-// The zero vector normalises to (0, 0, 0).
-PLATFORM_API D3DXVECTOR3* WINAPI D3DXVec3Normalize(D3DXVECTOR3* pOut, const D3DXVECTOR3* pV);
 // (x, y, z, 1) * M; the result is not divided by w.
 PLATFORM_API D3DXVECTOR4* WINAPI D3DXVec3Transform(D3DXVECTOR4* pOut, const D3DXVECTOR3* pV, const D3DXMATRIX* pM);
 // (x, y, z, 1) * M, divided by the resulting w.
@@ -435,8 +460,6 @@ PLATFORM_API D3DXVECTOR3* WINAPI D3DXVec3TransformCoord(D3DXVECTOR3* pOut, const
 PLATFORM_API D3DXVECTOR3* WINAPI D3DXVec3TransformNormal(D3DXVECTOR3* pOut, const D3DXVECTOR3* pV,
                                                          const D3DXMATRIX* pM);
 
-PLATFORM_API FLOAT WINAPI D3DXVec4Length(const D3DXVECTOR4* pV);
-PLATFORM_API D3DXVECTOR4* WINAPI D3DXVec4Normalize(D3DXVECTOR4* pOut, const D3DXVECTOR4* pV);
 PLATFORM_API D3DXVECTOR4* WINAPI D3DXVec4Transform(D3DXVECTOR4* pOut, const D3DXVECTOR4* pV, const D3DXMATRIX* pM);
 
 PLATFORM_API FLOAT WINAPI D3DXMatrixDeterminant(const D3DXMATRIX* pM);
