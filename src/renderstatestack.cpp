@@ -84,7 +84,9 @@ const SDebugStageState kDebugStageStates[] = {
 static_assert(sizeof kDebugRenderStates / sizeof kDebugRenderStates[0] == 9, "one saved slot per render state");
 static_assert(sizeof kDebugStageStates / sizeof kDebugStageStates[0] == 5, "one saved slot per stage state");
 
-CDebugLineStates::CDebugLineStates(IDirect3DDevice9* pDevice, D3DCOLOR color) : m_pDevice(pDevice) {
+CDebugLineStates::CDebugLineStates(IDirect3DDevice9* pDevice, D3DCOLOR color, EWorldTransform world)
+    : m_pDevice(pDevice), m_bSavedWorld(world == EWorldTransform::Saved), m_savedWorld() {
+    if (m_bSavedWorld) m_pDevice->GetTransform(D3DTS_WORLD, &m_savedWorld);
     for (int i = 0; i < kRenderStates; ++i) m_pDevice->GetRenderState(kDebugRenderStates[i].state, &m_savedRender[i]);
     for (int i = 0; i < kStageStates; ++i) {
         const SDebugStageState& row = kDebugStageStates[i];
@@ -102,6 +104,7 @@ CDebugLineStates::~CDebugLineStates() {
         const SDebugStageState& row = kDebugStageStates[i];
         m_pDevice->SetTextureStageState(row.stage, row.state, m_savedStage[i]);
     }
+    if (m_bSavedWorld) m_pDevice->SetTransform(D3DTS_WORLD, &m_savedWorld);
 }
 
 }  // namespace detail

@@ -68,12 +68,17 @@ private:
 namespace detail {
 
 // The states of the wire-frame debug lines drawn in one flat colour (the
-// emitter's axis and grid, a system's around axis): reads every state it
+// emitter's axis and grid, a system's around axis, the billboard axis): reads every state it
 // changes, sets them in order, and writes the read values back in the same
 // order when it goes. Straight on the device, for drawing outside PreRender.
 class CDebugLineStates {
 public:
-    CDebugLineStates(IDirect3DDevice9* pDevice, D3DCOLOR color);
+    // Saved: the world transform is read too and written back last, for a
+    // caller that sets its own and must leave the device as it found it.
+    enum class EWorldTransform { NotSaved, Saved };
+
+    CDebugLineStates(IDirect3DDevice9* pDevice, D3DCOLOR color,
+                     EWorldTransform world = EWorldTransform::NotSaved);
     ~CDebugLineStates();
     CDebugLineStates(const CDebugLineStates&) = delete;
     CDebugLineStates& operator=(const CDebugLineStates&) = delete;
@@ -85,6 +90,8 @@ private:
     IDirect3DDevice9* m_pDevice;
     DWORD m_savedRender[kRenderStates];
     DWORD m_savedStage[kStageStates];
+    bool m_bSavedWorld;
+    D3DMATRIX m_savedWorld;  // set when m_bSavedWorld
 };
 
 }  // namespace detail

@@ -14,6 +14,7 @@
 #include "Corvantis/cd3dwatch.h"
 #include "UtilsSrc/cmyxmlparser.h"
 #include "UtilsSrc/errorreport.h"
+#include "billboardquads.h"
 #include "cbillboardparticle.h"
 #include "cmanager.h"
 #include "itexture.h"
@@ -234,12 +235,8 @@ void CBillboardParticleSystem::FillVertices(const D3DXMATRIXA16& matrix, bool us
         transform = *D3DXMatrixScaling(&scaling, scale, scale, scale) * m_matrix * matrix;
     }
     const D3DXMATRIX* pTransform = IsExactIdentity(transform) ? nullptr : &transform;
-    const D3DXMATRIX& camera = m_pManager->GetCameraMatrix();
-    BBVertex* pOut = static_cast<BBVertex*>(pData);
-    const BBVertex* const pEnd = pOut + count * kVerticesPerQuad;
-    for (IParticle* pParticle = m_pContainer->First(); pParticle && pOut != pEnd; pParticle = m_pContainer->Next())
-        pOut = static_cast<CBillboardParticle*>(pParticle)->SetVertexBuffer(this, pOut, camera, m_eBBType, pTransform,
-                                                                           sizeFactor);
+    const detail::SQuadSettings settings{this, &m_pManager->GetCameraMatrix(), m_eBBType, pTransform, sizeFactor};
+    detail::WriteQuads(settings, *m_pContainer, static_cast<BBVertex*>(pData), count);
     m_pQuadVB->Unlock();
 }
 
@@ -327,70 +324,7 @@ void CBillboardParticleSystem::PostRender(const D3DXMATRIXA16& matrix, bool useW
 
 namespace {
 
-struct SAxisRenderState {
-    D3DRENDERSTATETYPE state;
-    DWORD value;
-};
-
-const SAxisRenderState kAxisRenderStates[] = {
-    {D3DRS_FILLMODE, D3DFILL_WIREFRAME},
-    {D3DRS_LIGHTING, FALSE},
-    {D3DRS_ALPHATESTENABLE, FALSE},
-    {D3DRS_ALPHABLENDENABLE, TRUE},
-    {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
-    {D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA},
-    {D3DRS_FOGENABLE, FALSE},
-    {D3DRS_ZENABLE, TRUE},
-    {D3DRS_TEXTUREFACTOR, 0xFFDDFF99},  // opaque pale green
-};
-
-struct SAxisStageState {
-    DWORD stage;
-    D3DTEXTURESTAGESTATETYPE state;
-    DWORD value;
-};
-
-const SAxisStageState kAxisStageStates[] = {
-    {0, D3DTSS_COLOROP, D3DTOP_SELECTARG1},
-    {0, D3DTSS_COLORARG1, D3DTA_TFACTOR},
-    {0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1},
-    {0, D3DTSS_ALPHAARG1, D3DTA_TFACTOR},
-    {1, D3DTSS_COLOROP, D3DTOP_DISABLE},
-};
-
-const size_t kAxisRenderStateCount = sizeof kAxisRenderStates / sizeof kAxisRenderStates[0];
-const size_t kAxisStageStateCount = sizeof kAxisStageStates / sizeof kAxisStageStates[0];
-
-// What the axis drawing changes, as it found it.
-struct SAxisSavedStates {
-    DWORD render[kAxisRenderStateCount];
-    DWORD stage[kAxisStageStateCount];
-    D3DMATRIX world;
-};
-
-void SaveAxisStates(IDirect3DDevice9* pDevice, SAxisSavedStates& saved) {
-    for (size_t i = 0; i < kAxisRenderStateCount; ++i) pDevice->GetRenderState(kAxisRenderStates[i].state, &saved.render[i]);
-    for (size_t i = 0; i < kAxisStageStateCount; ++i)
-        pDevice->GetTextureStageState(kAxisStageStates[i].stage, kAxisStageStates[i].state, &saved.stage[i]);
-    pDevice->GetTransform(D3DTS_WORLD, &saved.world);
-}
-
-void SetAxisStates(IDirect3DDevice9* pDevice) {
-    for (const SAxisRenderState& row : kAxisRenderStates) pDevice->SetRenderState(row.state, row.value);
-    for (const SAxisStageState& row : kAxisStageStates) pDevice->SetTextureStageState(row.stage, row.state, row.value);
-    D3DXMATRIX identity;
-    pDevice->SetTransform(D3DTS_WORLD, D3DXMatrixIdentity(&identity));
-    pDevice->SetVertexShader(nullptr);
-    pDevice->SetPixelShader(nullptr);
-    pDevice->SetFVF(D3DFVF_XYZ);
-}
-
-void RestoreAxisStates(IDirect3DDevice9* pDevice, const SAxisSavedStates& saved) {
-    for (size_t i = 0; i < kAxisRenderStateCount; ++i) pDevice->SetRenderState(kAxisRenderStates[i].state, saved.render[i]);
-    for (size_t i = 0; i < kAxisStageStateCount; ++i)
-        pDevice->SetTextureStageState(kAxisStageStates[i].stage, kAxisStageStates[i].state, saved.stage[i]);
-    pDevice->SetTransform(D3DTS_WORLD, &saved.world);
-}
+const D3DCOLOR kAxisColor = 0xFFDDFF99;  // opaque pale green
 
 }  // namespace
 
@@ -398,12 +332,14 @@ void CBillboardParticleSystem::RenderAxis() const {
     if (!m_pBBAxisVB) return;
     FillAxisBuffer();
     IDirect3DDevice9* pDevice = m_pManager->GetD3DDevice();
-    SAxisSavedStates saved;
-    SaveAxisStates(pDevice, saved);
-    SetAxisStates(pDevice);
+    const detail::CDebugLineStates states(pDevice, kAxisColor, detail::CDebugLineStates::EWorldTransform::Saved);
+    D3DXMATRIX identity;
+    pDevice->SetTransform(D3DTS_WORLD, D3DXMatrixIdentity(&identity));
+    pDevice->SetVertexShader(nullptr);
+    pDevice->SetPixelShader(nullptr);
+    pDevice->SetFVF(D3DFVF_XYZ);
     pDevice->SetStreamSource(0, m_pBBAxisVB, 0, kPositionBytes);
     pDevice->DrawPrimitive(D3DPT_LINELIST, 0, 1);
-    RestoreAxisStates(pDevice, saved);
 }
 
 // The axis as the AXIAL quads use it (a world direction), one unit each way

@@ -262,6 +262,127 @@ TEST_F(BillboardTest, AxialAndTargetQuadsUseTheSystemsAxisAndTarget) {
     ExpectNear(D3DXVECTOR3(1, -1, 0), Position(quad[0]), "target vertex 0");
 }
 
+// The documented quad with the D3DX helpers: basis by type, then the turn as
+// the product of axis quaternions applied to right and up as normals.
+void ReferenceQuad(const CBillboardParticle& particle, const D3DXMATRIX& camera, BBType type,
+                   const CBillboardParticleSystem& system, D3DXVECTOR3 corners[4]) {
+    const D3DXVECTOR3 cameraRight(camera._11, camera._12, camera._13), cameraUp(camera._21, camera._22, camera._23);
+    const D3DXVECTOR3 cameraAt(camera._31, camera._32, camera._33), cameraPos(camera._41, camera._42, camera._43);
+    const D3DXVECTOR3 centre = particle.GetPos();
+    const D3DXVECTOR3 toCamera = cameraPos - centre, toTarget = system.GetTargetPoint() - centre;
+    D3DXVECTOR3 facing = cameraAt, right = cameraRight, up = cameraUp;
+    if (type == BBT_POINT_ORIENTED) D3DXVec3Normalize(&facing, &toCamera);
+    if (type == BBT_MOVE_ORIENTED) facing = particle.GetCurrentDirection();
+    if (type == BBT_TARGET_ORIENTED) D3DXVec3Normalize(&facing, &toTarget);
+    if (type == BBT_AXIAL) D3DXVec3Cross(&facing, &cameraRight, &(up = system.GetAxis()));
+    if (type != BBT_PLANE_ALIGNED && type != BBT_AXIAL) {
+        D3DXVec3Cross(&right, &facing, &cameraUp);
+        D3DXVec3Cross(&up, &right, &facing);
+    }
+    const D3DXVECTOR3 rotation = particle.GetRotation();
+    D3DXQUATERNION q, turn;
+    D3DXQuaternionRotationAxis(&q, &facing, rotation.z);
+    if (rotation.x != 0.0f || rotation.y != 0.0f) {
+        D3DXQuaternionMultiply(&q, &q, D3DXQuaternionRotationAxis(&turn, &right, rotation.x));
+        D3DXQuaternionMultiply(&q, &q, D3DXQuaternionRotationAxis(&turn, &up, rotation.y));
+    }
+    D3DXMATRIX m;
+    D3DXMatrixRotationQuaternion(&m, &q);
+    D3DXVec3TransformNormal(&right, &right, &m);
+    D3DXVec3TransformNormal(&up, &up, &m);
+    right *= -particle.GetSize().x * 0.5f;
+    up *= particle.GetSize().y * 0.5f;
+    corners[0] = centre - right - up;
+    corners[1] = centre + right - up;
+    corners[2] = centre + right + up;
+    corners[3] = centre - right + up;
+}
+
+// A camera turned about all three axes, away from the origin.
+D3DXMATRIX TiltedCamera() {
+    D3DXMATRIX camera;
+    D3DXMatrixRotationYawPitchRoll(&camera, 0.4f, 0.3f, 0.2f);
+    camera._41 = 1.0f;
+    camera._42 = 2.0f;
+    camera._43 = -8.0f;
+    return camera;
+}
+
+// Zero angles take a shortcut and tiny ones must land next to them; angles
+// of many turns lose no precision.
+TEST_F(BillboardTest, TurnsMatchTheQuaternionStepsForEveryTypeAndAngleMix) {
+    const D3DXVECTOR3 rotations[] = {{0, 0, 0},    {0, 0, 1e-6f},  {1e-6f, 0, 0},   {0, -1e-6f, 0},
+                                     {0, 0, 0.7f}, {0.9f, 0, 0},   {0, -1.2f, 0},   {0.4f, -2.5f, 1.3f},
+                                     {kPi, kPi, 0}, {-3.0f, 2.0f, 0}, {0, 5.0f, -0.3f}, {200.5f, -1000.25f, 4e5f}};
+    const BBType types[] = {BBT_POINT_ORIENTED, BBT_PLANE_ALIGNED, BBT_AXIAL, BBT_MOVE_ORIENTED, BBT_TARGET_ORIENTED};
+    const D3DXMATRIX camera = TiltedCamera();
+    CTestBillboardSystem* pSystem = MakeSystem(1, BBT_POINT_ORIENTED);
+    pSystem->SetAxis(D3DXVECTOR3(0.3f, 2.0f, 0.5f));  // not square to the camera's right
+    pSystem->SetTargetPoint(D3DXVECTOR3(4, -3, 2));
+    CBillboardParticle* pParticle = AddParticle(pSystem, D3DXVECTOR3(0.5f, -1, 3), D3DXVECTOR2(2, 1.5f));
+    pParticle->SetCurrentDirection(D3DXVECTOR3(0.6f, 0, 0.8f));
+    for (BBType type : types) {
+        for (const D3DXVECTOR3& rotation : rotations) {
+            pParticle->SetRotation(rotation);
+            BBVertex quad[4];
+            pParticle->SetVertexBuffer(pSystem, quad, camera, type, nullptr, 1.0f);
+            D3DXVECTOR3 expected[4];
+            ReferenceQuad(*pParticle, camera, type, *pSystem, expected);
+            for (int i = 0; i < 4; ++i)
+                ExpectNear(expected[i], Position(quad[i]),
+                           "type " + std::to_string(type) + ", rotation (" + std::to_string(rotation.x) + ", " +
+                               std::to_string(rotation.y) + ", " + std::to_string(rotation.z) + "), vertex " +
+                               std::to_string(i));
+        }
+    }
+}
+
+TEST_F(BillboardTest, TurnsGoAboutTheFacingFirstThenAboutTheUnturnedRight) {
+    CTestBillboardSystem* pSystem = MakeSystem(1, BBT_PLANE_ALIGNED);
+    CBillboardParticle* pParticle = AddParticle(pSystem, D3DXVECTOR3(0, 0, 0), D3DXVECTOR2(2, 1));
+    pParticle->SetRotation(D3DXVECTOR3(kPi / 2, 0, kPi / 2));
+    BBVertex quad[4];
+    pParticle->SetVertexBuffer(pSystem, quad, m_identity, BBT_PLANE_ALIGNED, nullptr, 1.0f);
+    // Right (1, 0, 0) goes to up, then to the facing; up goes to -right and stays.
+    ExpectNear(D3DXVECTOR3(0.5f, 0, 1), Position(quad[0]), "vertex 0");
+    ExpectNear(D3DXVECTOR3(-0.5f, 0, 1), Position(quad[3]), "vertex 3");
+}
+
+// The fill works out what a frame's quads share once; every quad must still
+// come out as SetVertexBuffer writes it alone.
+TEST_F(BillboardTest, FilledBufferHoldsTheSingleQuadsOfEveryType) {
+    const BBType types[] = {BBT_POINT_ORIENTED, BBT_PLANE_ALIGNED, BBT_AXIAL, BBT_MOVE_ORIENTED, BBT_TARGET_ORIENTED};
+    const D3DXMATRIX camera = TiltedCamera();
+    m_manager->SetCameraMatrix(camera);
+    CTestBillboardSystem* pSystem = MakeSystem(3, BBT_POINT_ORIENTED);
+    pSystem->SetAxis(D3DXVECTOR3(0, 1, 0.2f));
+    pSystem->SetTargetPoint(D3DXVECTOR3(1, 1, 1));
+    D3DXMATRIX systemMatrix;
+    pSystem->SetMatrix(*D3DXMatrixTranslation(&systemMatrix, 0.5f, 0, -1));
+    const D3DXVECTOR3 rotations[] = {{0, 0, 0}, {0, 0, 1.1f}, {0.3f, -0.8f, 2.0f}};
+    std::vector<CBillboardParticle*> particles;
+    for (int i = 0; i < 3; ++i) {
+        particles.push_back(AddParticle(pSystem, D3DXVECTOR3(i - 1.0f, 0.5f * i, 2.0f - i), D3DXVECTOR2(1 + i, 2)));
+        particles.back()->SetRotation(rotations[i]);
+        particles.back()->SetCurrentDirection(D3DXVECTOR3(0, 0.6f, -0.8f));
+        particles.back()->SetColor(0xFF102030 + i);
+        particles.back()->SetTextureCorner(D3DXVECTOR2(0.25f * i, 0.5f));
+    }
+    for (BBType type : types) {
+        pSystem->SetBillboardType(type);
+        RenderAndLog(pSystem);
+        const std::vector<BBVertex> drawn = Quads(pSystem);
+        ASSERT_EQ(12u, drawn.size());
+        for (size_t p = 0; p < particles.size(); ++p) {
+            BBVertex single[4];
+            particles[p]->SetVertexBuffer(pSystem, single, camera, type, &systemMatrix, 1.0f);
+            for (int i = 0; i < 4; ++i)
+                EXPECT_EQ(0, std::memcmp(&single[i], &drawn[4 * p + i], sizeof(BBVertex)))
+                    << "type " << type << ", particle " << p << ", vertex " << i;
+        }
+    }
+}
+
 TEST_F(BillboardTest, SizeFactorAndTransformFollowTheWorldFlag) {
     CTestBillboardSystem* pSystem = MakeSystem(1, BBT_PLANE_ALIGNED);
     AddParticle(pSystem, D3DXVECTOR3(1, 0, 0), D3DXVECTOR2(2, 2));
@@ -477,6 +598,22 @@ TEST_F(BillboardTest, AxisLineIsDrawnWithItsOwnStatesAndLeavesTheDeviceAsFound) 
     DWORD fillAfter = 0;
     m_device->GetRenderState(D3DRS_FILLMODE, &fillAfter);
     EXPECT_EQ(fillBefore, fillAfter);
+}
+
+TEST_F(BillboardTest, AxisLineIsDrawnInWorldSpaceAndTheHostsWorldTransformComesBack) {
+    CTestBillboardSystem* pSystem = MakeSystem(1, BBT_AXIAL);
+    D3DXMATRIX hostWorld;
+    m_device->SetTransform(D3DTS_WORLD, D3DXMatrixTranslation(&hostWorld, 3, -2, 7));
+    swdevice::ClearDrawLog(m_device);
+    m_device->BeginScene();
+    pSystem->RenderAxis();
+    m_device->EndScene();
+    const std::vector<swdevice::DrawRecord> log = swdevice::DrawLog(m_device);
+    ASSERT_EQ(1u, log.size());
+    EXPECT_EQ(0, std::memcmp(&m_identity, &log[0].world, sizeof(D3DMATRIX))) << "world while drawing";
+    D3DMATRIX worldAfter;
+    m_device->GetTransform(D3DTS_WORLD, &worldAfter);
+    EXPECT_EQ(0, std::memcmp(&hostWorld, &worldAfter, sizeof(D3DMATRIX))) << "world afterwards";
 }
 
 // ==== Updater ====
