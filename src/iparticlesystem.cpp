@@ -962,6 +962,14 @@ namespace {
 
 IParticle* MakeParticle(IParticleSystem* pSystem) { return pSystem ? pSystem->CreateParticle() : nullptr; }
 
+// The particle object's own bytes within its carved group: its constructor
+// makes the updater, which is carved right after it.
+std::size_t ParticleSpan(const IParticle* pParticle, std::size_t groupBytes) {
+    const auto start = reinterpret_cast<std::uintptr_t>(pParticle);
+    const auto updater = reinterpret_cast<std::uintptr_t>(pParticle->GetParamUpdater());
+    return updater > start && updater - start < groupBytes ? updater - start : groupBytes;
+}
+
 // The manager's camera in the system's own space; a singular system matrix
 // leaves the camera where it is.
 D3DXVECTOR3 CameraInSystemSpace(const IParticleSystem* pSystem) {
@@ -1053,7 +1061,7 @@ void detail::CLiveList::PrefetchAhead() const {
     if (ahead >= m_entries.size()) return;
     // Every line the particle's pieces touch, including a partial last one.
     const auto start = reinterpret_cast<std::uintptr_t>(m_entries[ahead]);
-    const std::uintptr_t end = start + m_prefetchBytes;
+    const std::uintptr_t end = start + (m_bWholeGroups ? m_groupBytes : m_particleBytes);
     for (std::uintptr_t line = start & ~(kCacheLineBytes - 1); line < end; line += kCacheLineBytes)
         __builtin_prefetch(reinterpret_cast<const void*>(line));
 }
@@ -1214,7 +1222,8 @@ void CPoolParticleContainer::Grow(unsigned int capacity) {
         const std::size_t carvedBefore = grouped.CarvedBytes();
         IParticle* pParticle = MakeParticle(m_pParticleSystem);
         if (!pParticle) return;
-        m_live.WidenPrefetch(grouped.CarvedBytes() - carvedBefore);
+        const std::size_t groupBytes = grouped.CarvedBytes() - carvedBefore;
+        m_live.WidenPrefetch(ParticleSpan(pParticle, groupBytes), groupBytes);
         m_spares.PushBack(pParticle);
     }
 }
@@ -1579,8 +1588,11 @@ void IParticleSystem::RefreshParamsRotation(float dt) {
 }
 
 void IParticleSystem::AgeParticles(float dt) {
+    CPoolParticleContainer* pPool = dynamic_cast<CPoolParticleContainer*>(m_pContainer);
+    if (pPool) pPool->SetAgingWalk(true);
     IParticle* pParticle = m_pContainer->First();
     while (pParticle) pParticle = pParticle->Update(dt) ? m_pContainer->Next() : m_pContainer->PopCurrent();
+    if (pPool) pPool->SetAgingWalk(false);
 }
 
 void IParticleSystem::EmitParticle(IEmitter* pEmitter) {

@@ -810,23 +810,31 @@ public:
     // Destroys the particles from position first on.
     void DeleteFrom(unsigned first);
     void Reserve(unsigned capacity) { m_entries.reserve(capacity); }
-    // A walk prefetches at least bytes from the start of each particle.
-    void WidenPrefetch(size_t bytes) {
-        m_prefetchBytes = std::max(m_prefetchBytes, std::min(bytes, kMaxPrefetchBytes));
+    // A walk prefetches at least particleBytes from the start of each
+    // particle, or groupBytes (its updater and curves too) while it ages them.
+    void WidenPrefetch(size_t particleBytes, size_t groupBytes) {
+        m_particleBytes = std::max(m_particleBytes, std::min(particleBytes, kMaxPrefetchBytes));
+        m_groupBytes = std::max(m_groupBytes, std::min(groupBytes, kMaxPrefetchBytes));
     }
+    void PrefetchWholeGroups(bool whole) { m_bWholeGroups = whole; }
 
 private:
     static constexpr size_t kPrefetchDistance = 8;  // particles ahead of the cursor
     static constexpr size_t kCacheLineBytes = 64;
     static constexpr size_t kMaxPrefetchBytes = 16 * kCacheLineBytes;
 
-    void PrefetchAhead() const;
+    // Always inlined: the compiler sees no effect in a prefetch and would drop
+    // a call to a function that only prefetches.
+    [[gnu::always_inline]] inline void PrefetchAhead() const;
     void FinishWalkAtEnd();
 
     std::vector<IParticle*> m_entries;
     size_t m_write = 0;
     size_t m_cursor = 0;
-    size_t m_prefetchBytes = 1;  // from the particle's start; one line unless a pool widened it
+    // From the particle's start; one line unless a pool widened them.
+    size_t m_particleBytes = 1;
+    size_t m_groupBytes = 1;
+    bool m_bWholeGroups = false;
 };
 
 // Spare particles of a pool in list order: births take the front, retirements
@@ -906,6 +914,11 @@ public:
     void Resize(unsigned int capacity) override;
     void Clear() override;
     CString GetTypeName() const override;
+
+    // While set, walks also prefetch each particle's updater and curves; the
+    // system sets it around the walk that ages the particles. Other walks
+    // read the particles only.
+    void SetAgingWalk(bool aging) { m_live.PrefetchWholeGroups(aging); }
 
 private:
     void Shrink(unsigned int capacity);
