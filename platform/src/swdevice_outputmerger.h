@@ -22,6 +22,14 @@ bool Compare(DWORD function, T value, T reference) {
     }
 }
 
+// The blending a draw does; the BOTH factors are already resolved to a pair.
+struct BlendSetup {
+    bool enabled;
+    DWORD source;       // D3DBLEND_*
+    DWORD destination;  // D3DBLEND_*
+    DWORD op;           // D3DBLENDOP_*
+};
+
 // Blend factor `factor` (D3DBLEND_*) for the source and destination colours.
 D3DXVECTOR4 BlendFactor(DWORD factor, const D3DXVECTOR4& source, const D3DXVECTOR4& destination,
                         const D3DXVECTOR4& constant);
@@ -43,6 +51,14 @@ public:
 
     // The pixels the draw may write: the viewport, inside every bound surface.
     PixelRect Bounds(const D3DVIEWPORT9& viewport) const;
+
+    // What specialised span loops choose by.
+    Surface& Target() const { return *m_target; }
+    Surface* DepthTarget() const { return m_depth; }
+    DWORD DepthFunction() const { return m_depthFunction; }
+    DWORD WriteMask() const { return m_writeMask; }
+    bool TestsAlpha() const { return m_alphaTest; }
+    BlendSetup Blending() const { return {m_blend, m_sourceBlend, m_destinationBlend, m_blendOp}; }
 
 private:
     D3DXVECTOR4 Blend(const D3DXVECTOR4& source, const D3DXVECTOR4& destination) const;

@@ -19,7 +19,7 @@ struct PixelStage::Pixel {
     int x = 0, y = 0;
     float fx = 0, fy = 0;  // position relative to the planes' origin
     float w = 1;
-    PixelInput in;
+    PixelInput in{};  // registers the draw does not interpolate read as zero
 };
 
 PixelStage::PixelStage(const VaryingSet& varyings, const PixelProgram& program, const TextureStages& stages,
@@ -27,6 +27,7 @@ PixelStage::PixelStage(const VaryingSet& varyings, const PixelProgram& program, 
     : m_varyings(varyings), m_program(program), m_stages(stages), m_merger(merger) {
     m_planeOfSlot.fill(-1);
     for (int i = 0; i < varyings.count; ++i) m_planeOfSlot[varyings.slots[i]] = 4 * i;
+    if (!program.shader) m_fast = FastSpans::Choose(varyings, stages, merger);
 }
 
 void PixelStage::Interpolate(const Interpolants& planes, Pixel& pixel) const {
@@ -69,6 +70,7 @@ D3DXVECTOR4 PixelStage::Shade(const Interpolants& planes, Pixel& pixel) const {
 
 // Depth is tested before shading, but written only once the alpha test passed.
 void PixelStage::ShadeSpan(const Interpolants& planes, int y, int x0, int x1) const {
+    if (m_fast) return m_fast->Shade(planes, y, x0, x1);
     Pixel pixel;
     pixel.y = y;
     pixel.fy = float(y) - planes.originY;

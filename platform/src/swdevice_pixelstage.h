@@ -3,6 +3,9 @@
 // texture stages, then the output merger.
 #pragma once
 
+#include <optional>
+
+#include "swdevice_fastspans.h"
 #include "swdevice_outputmerger.h"
 #include "swdevice_texturestages.h"
 
@@ -34,6 +37,7 @@ private:
     const TextureStages& m_stages;
     const OutputMerger& m_merger;
     std::array<int, kVaryingSlots> m_planeOfSlot{};  // first plane of each slot, -1 when not interpolated
+    std::optional<FastSpans> m_fast;  // set when the draw's states have a specialised loop
 };
 
 }  // namespace swdevice::detail

@@ -6,6 +6,7 @@
 #include "swdevice_bands.h"
 #include "swdevice_primitives.h"
 #include "swdevice_scanconvert.h"
+#include "swdevice_spantexture.h"
 #include "swdevice_vertexstage.h"
 
 namespace swdevice::detail {
@@ -23,22 +24,31 @@ uint64_t ContentVersion(const Texture& texture) {
     return version;
 }
 
-// The snapshot of a stage's texture, kept while the texture is unchanged.
-struct CachedSampler {
+bool Attach(TextureSampler& sampler, Texture& texture) {
+    sampler.Attach(&texture);
+    return sampler.IsAttached();
+}
+bool Attach(SpanTexture& snapshot, Texture& texture) { return snapshot.Attach(texture); }
+
+// A snapshot of a stage's texture (a TextureSampler or a SpanTexture), kept
+// while the texture is unchanged.
+template <class Snapshot>
+struct CachedSnapshot {
     const Texture* texture = nullptr;
     uint64_t version = 0;
-    TextureSampler sampler;
+    Snapshot snapshot;
+    bool attached = false;
 
     // Null when nothing is bound or the format cannot be sampled.
-    const TextureSampler* Refresh(Texture* bound) {
+    const Snapshot* Refresh(Texture* bound) {
         if (!bound) return nullptr;
         const uint64_t current = ContentVersion(*bound);
         if (bound != texture || current != version) {
             texture = bound;
             version = current;
-            sampler.Attach(bound);
+            attached = Attach(snapshot, *bound);
         }
-        return sampler.IsAttached() ? &sampler : nullptr;
+        return attached ? &snapshot : nullptr;
     }
 };
 
@@ -114,8 +124,12 @@ public:
 
 private:
     void DrawPixels(const DrawCall& call, const PixelProgram& program) {
-        const StageTextures textures{{m_stageSamplers[0].Refresh(call.textures[0]),
-                                      m_stageSamplers[1].Refresh(call.textures[1])}};
+        StageTextures textures;
+        for (int stage = 0; stage < kFixedFunctionStages; ++stage) {
+            textures.samplers[stage] = m_stageSamplers[stage].Refresh(call.textures[stage]);
+            // Only the fixed-function fast loops read the span snapshots.
+            if (!program.shader) textures.snapshots[stage] = m_spanTextures[stage].Refresh(call.textures[stage]);
+        }
         const TextureStages stages(call, textures);
         const bool pointSprites = call.record.states.render[D3DRS_POINTSPRITEENABLE] != FALSE;
         const VaryingSet varyings =
@@ -137,7 +151,8 @@ private:
     }
 
     ScreenGeometry m_geometry;  // reused by every draw
-    std::array<CachedSampler, kFixedFunctionStages> m_stageSamplers;
+    std::array<CachedSnapshot<TextureSampler>, kFixedFunctionStages> m_stageSamplers;
+    std::array<CachedSnapshot<SpanTexture>, kFixedFunctionStages> m_spanTextures;
     BandRunner m_bands;
 };
 

@@ -21,6 +21,32 @@ D3DXVECTOR4 Operate(DWORD op, const D3DXVECTOR4& arg1, const D3DXVECTOR4& arg2) 
 
 bool ReadsTexture(DWORD argument) { return (argument & D3DTA_SELECTMASK) == D3DTA_TEXTURE; }
 
+constexpr DWORD kModifiers = D3DTA_COMPLEMENT | D3DTA_ALPHAREPLICATE;
+
+// Every register an argument can select except the specular colour, which
+// the fixed-function pipeline does not interpolate.
+std::optional<StageRegister> FirstStageRegister(DWORD argument, bool sampling) {
+    if (argument & kModifiers) return std::nullopt;
+    switch (argument & D3DTA_SELECTMASK) {
+        case D3DTA_DIFFUSE:
+        case D3DTA_CURRENT: return StageRegister::Diffuse;
+        case D3DTA_TEXTURE: return sampling ? StageRegister::Texture : StageRegister::White;
+        case D3DTA_TFACTOR: return StageRegister::Factor;
+        case D3DTA_SPECULAR: return std::nullopt;
+        default: return StageRegister::White;
+    }
+}
+
+// SELECTARG multiplies by white, which leaves every float as it was.
+std::optional<std::array<StageRegister, 2>> Product(DWORD op, DWORD arg1, DWORD arg2, bool sampling) {
+    const auto first = FirstStageRegister(arg1, sampling);
+    const auto second = FirstStageRegister(arg2, sampling);
+    if (op == D3DTOP_SELECTARG1 && first) return std::array{*first, StageRegister::White};
+    if (op == D3DTOP_SELECTARG2 && second) return std::array{StageRegister::White, *second};
+    if (op == D3DTOP_SELECTARG1 || op == D3DTOP_SELECTARG2 || !first || !second) return std::nullopt;
+    return std::array{*first, *second};
+}
+
 D3DXVECTOR4 ColourFromDword(DWORD c) {
     const float k = 1.0f / 255.0f;
     return D3DXVECTOR4(((c >> 16) & 0xFF) * k, ((c >> 8) & 0xFF) * k, (c & 0xFF) * k, (c >> 24) * k);
@@ -55,7 +81,8 @@ TextureStages::TextureStages(const DrawCall& call, const StageTextures& textures
         if (s[D3DTSS_COLOROP] == D3DTOP_DISABLE) break;
         Stage& stage = m_stages[i];
         stage = {s[D3DTSS_COLOROP], s[D3DTSS_COLORARG1], s[D3DTSS_COLORARG2], s[D3DTSS_ALPHAOP],
-                 s[D3DTSS_ALPHAARG1], s[D3DTSS_ALPHAARG2], -1, false, textures.samplers[i], SamplerStateOf(states, i)};
+                 s[D3DTSS_ALPHAARG1], s[D3DTSS_ALPHAARG2], -1, false,
+                 textures.samplers[i], SamplerStateOf(states, i), textures.snapshots[i]};
         const bool readsTexture = ReadsTexture(stage.colorArg1) || ReadsTexture(stage.colorArg2) ||
                                   ReadsTexture(stage.alphaArg1) || ReadsTexture(stage.alphaArg2);
         if (readsTexture && stage.sampler) stage.texcoordSlot = kTexcoordSlot + int(s[D3DTSS_TEXCOORDINDEX] & 7);
@@ -103,6 +130,19 @@ D3DXVECTOR4 TextureStages::Combine(const PixelInput& in,
     D3DXVECTOR4 current = in.color[0];
     for (int i = 0; i < m_activeStages; ++i) current = RunStage(m_stages[i], in, footprints[i], current);
     return current;
+}
+
+// A disabled alpha operation keeps the current alpha: the diffuse alpha in stage 0.
+std::optional<StageProducts> TextureStages::SingleStageProducts() const {
+    if (m_activeStages != 1) return std::nullopt;
+    const Stage& stage = m_stages[0];
+    const bool sampling = stage.texcoordSlot >= 0;
+    const auto colour = Product(stage.colorOp, stage.colorArg1, stage.colorArg2, sampling);
+    const auto alpha = stage.alphaOp == D3DTOP_DISABLE
+                           ? std::optional(std::array{StageRegister::Diffuse, StageRegister::White})
+                           : Product(stage.alphaOp, stage.alphaArg1, stage.alphaArg2, sampling);
+    if (!colour || !alpha) return std::nullopt;
+    return StageProducts{*colour, *alpha};
 }
 
 }  // namespace swdevice::detail

@@ -3,6 +3,8 @@
 // operations, as D3D9's texture blending cascade does.
 #pragma once
 
+#include <optional>
+
 #include "platform/texturesampler.h"
 #include "swdevice_drawcall.h"
 #include "swdevice_rastertypes.h"
@@ -11,8 +13,21 @@ namespace swdevice::detail {
 
 constexpr int kFixedFunctionStages = 2;
 
+class SpanTexture;
+
 struct StageTextures {
     std::array<const TextureSampler*, kFixedFunctionStages> samplers{};  // null: no texture bound
+    std::array<const SpanTexture*, kFixedFunctionStages> snapshots{};  // null: none taken or none possible
+};
+
+// What a one-stage product reads.
+enum class StageRegister : uint8_t { White, Diffuse, Texture, Factor };
+
+// A stage whose colour is colour[0].rgb × colour[1].rgb and whose alpha is
+// alpha[0].a × alpha[1].a. Texture stands for a sampled texture only.
+struct StageProducts {
+    std::array<StageRegister, 2> colour;
+    std::array<StageRegister, 2> alpha;
 };
 
 class TextureStages {
@@ -28,6 +43,13 @@ public:
 
     D3DXVECTOR4 Combine(const PixelInput& in, const std::array<float, kFixedFunctionStages>& footprints) const;
 
+    // Stage 0 as products when it is the only stage and its arguments are
+    // diffuse, current, texture, factor or unkept registers without modifiers.
+    std::optional<StageProducts> SingleStageProducts() const;
+    const SamplerState& SamplerStateAt(int stage) const { return m_stages[stage].samplerState; }
+    const SpanTexture* SnapshotAt(int stage) const { return m_stages[stage].snapshot; }
+    const D3DXVECTOR4& TextureFactor() const { return m_textureFactor; }
+
 private:
     struct Stage {
         DWORD colorOp, colorArg1, colorArg2;
@@ -36,6 +58,7 @@ private:
         bool needsFootprint;
         const TextureSampler* sampler;
         SamplerState samplerState;
+        const SpanTexture* snapshot;
     };
 
     struct Registers;

@@ -139,6 +139,11 @@ TEST_F(RasterTextures, StagesCombineTheirArguments) {
     ASSERT_EQ(D3D_OK, m_device->SetTexture(0, nullptr));
     DrawRect(-0.5f, -0.5f, 3.5f, 0.5f, 0xFF336699);
     EXPECT_EQ(0x336699u, PixelAt(0, 0) & 0xFFFFFF) << "MODULATE without a texture shows the diffuse colour";
+
+    ASSERT_EQ(D3D_OK, m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1));
+    ASSERT_EQ(D3D_OK, m_device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_SPECULAR));
+    DrawRect(-0.5f, -0.5f, 3.5f, 0.5f, 0xFF336699);
+    EXPECT_EQ(0x000000u, PixelAt(0, 0) & 0xFFFFFF) << "vertices without a specular colour give black";
 }
 
 // No lights: global ambient × material ambient + emissive, alpha from the diffuse source.
