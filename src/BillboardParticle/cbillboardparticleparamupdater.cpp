@@ -47,14 +47,14 @@ CStandardParticleParamUpdater::SLookup CBillboardParticleParamUpdater::KindLooku
 void CBillboardParticleParamUpdater::ApplyRotation(CBillboardParticle* pParticle) {
     if (!m_pRotationInterpolator) return;
     D3DXVECTOR3 rotation(0.0f, 0.0f, 0.0f);
-    m_pRotationInterpolator->GetValue(m_fAge / m_fLifeTime, rotation, false);
+    detail::ReadInterpolator(m_pRotationInterpolator, m_fAge / m_fLifeTime, rotation, false);
     pParticle->SetRotation(rotation);
 }
 
 void CBillboardParticleParamUpdater::ApplySize(const SLookup& lookup, CBillboardParticle* pParticle) {
     if (!m_pSizeInterpolator) return;
     D3DXVECTOR2 size(0.0f, 0.0f);
-    m_pSizeInterpolator->GetValue(lookup.time, size, lookup.advance);
+    detail::ReadInterpolator(m_pSizeInterpolator, lookup.time, size, lookup.advance);
     pParticle->SetSize(size);
 }
 

@@ -13,7 +13,7 @@ void Fill(const CKeyValues<D3DXVECTOR3>* pList, IInterpolator<D3DXVECTOR3>* pInt
 
 D3DXVECTOR3 ReadCurve(IInterpolator<D3DXVECTOR3>* pInterpolator, float time, bool advance) {
     D3DXVECTOR3 value = kZero;
-    pInterpolator->GetValue(time, value, advance);
+    detail::ReadInterpolator(pInterpolator, time, value, advance);
     return value;
 }
 

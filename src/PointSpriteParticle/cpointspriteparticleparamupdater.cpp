@@ -23,7 +23,7 @@ bool CPointSpriteParticleParamUpdater::Update(float dt, IParticle* pParticle) {
     SLookup lookup;
     DecideLife(dt, lookup);
     float size = 0.0f;
-    m_pSizeInterpolator->GetValue(lookup.time, size, lookup.advance);
+    detail::ReadInterpolator(m_pSizeInterpolator, lookup.time, size, lookup.advance);
     m_pSizedParticle->SetSize(size);
     return true;
 }
