@@ -579,15 +579,23 @@ TEST_F(BillboardTest, EffectPathRunsTheSystemsTechniqueWithWorldSpaceVertices) {
     EXPECT_EQ(-1, log[0].pass);
 }
 
+namespace {
+
+std::vector<swdevice::DrawRecord> DrawAxis(IDirect3DDevice9* pDevice, CTestBillboardSystem* pSystem) {
+    swdevice::ClearDrawLog(pDevice);
+    pDevice->BeginScene();
+    pSystem->RenderAxis();
+    pDevice->EndScene();
+    return swdevice::DrawLog(pDevice);
+}
+
+}  // namespace
+
 TEST_F(BillboardTest, AxisLineIsDrawnWithItsOwnStatesAndLeavesTheDeviceAsFound) {
     CTestBillboardSystem* pSystem = MakeSystem(1, BBT_AXIAL);
     DWORD fillBefore = 0;
     m_device->GetRenderState(D3DRS_FILLMODE, &fillBefore);
-    swdevice::ClearDrawLog(m_device);
-    m_device->BeginScene();
-    pSystem->RenderAxis();
-    m_device->EndScene();
-    const std::vector<swdevice::DrawRecord> log = swdevice::DrawLog(m_device);
+    const std::vector<swdevice::DrawRecord> log = DrawAxis(m_device, pSystem);
     ASSERT_EQ(1u, log.size());
     EXPECT_EQ(D3DPT_LINELIST, log[0].primitiveType);
     EXPECT_EQ(1u, log[0].primitiveCount);
@@ -604,11 +612,7 @@ TEST_F(BillboardTest, AxisLineIsDrawnInWorldSpaceAndTheHostsWorldTransformComesB
     CTestBillboardSystem* pSystem = MakeSystem(1, BBT_AXIAL);
     D3DXMATRIX hostWorld;
     m_device->SetTransform(D3DTS_WORLD, D3DXMatrixTranslation(&hostWorld, 3, -2, 7));
-    swdevice::ClearDrawLog(m_device);
-    m_device->BeginScene();
-    pSystem->RenderAxis();
-    m_device->EndScene();
-    const std::vector<swdevice::DrawRecord> log = swdevice::DrawLog(m_device);
+    const std::vector<swdevice::DrawRecord> log = DrawAxis(m_device, pSystem);
     ASSERT_EQ(1u, log.size());
     EXPECT_EQ(0, std::memcmp(&m_identity, &log[0].world, sizeof(D3DMATRIX))) << "world while drawing";
     D3DMATRIX worldAfter;
