@@ -445,6 +445,7 @@ bool IInterpolator<T>::LookUp(float time, T& out, bool advance, Blend blend) {
     const InterpolatorProps<T>* entries = m_values.begin();
     const float lookup = advance ? AdvanceClock(time) : time;
     out = entries[0].value;
+    if (count == 1) return true;  // the usual one-key curve: its value at every time
     for (unsigned index = 0; index < count; ++index) {
         const InterpolatorProps<T>& entry = entries[index];
         if (entry.key == lookup) {
