@@ -51,11 +51,11 @@ struct SFireScene {
         manager.reset(new CParticleSystemManager(device.Get(), nullptr, nullptr, nullptr, nullptr, false));
         manager->GetEmitterManager()->Add("sphere", new CSphereEmitter(device.Get(), 1.0f, CSphereEmitter::INSIDE));
         manager->GetParamsManager()->Add("fire", MakeFireParams());
-        const size_t before = HeapInUse();
+        const size_t before = MemoryInUse();
         system.reset(new CBenchBillboardSystem(manager.get()));
         // Births well above deaths, so the pool stays full.
         system->Init(new CPoolParticleContainer(), "sphere", "fire", cap, 60.0f, cap / 60 + 1, "", BBT_POINT_ORIENTED);
-        slotBytes = HeapInUse() - before;
+        slotBytes = MemoryInUse() - before;
         system->StartEmit();
     }
 };

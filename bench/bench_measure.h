@@ -8,9 +8,16 @@
 
 #include <benchmark/benchmark.h>
 
-// Heap bytes in use as glibc accounts them (chunk sizes, headers included),
-// so a slot's cost includes the allocator's rounding.
-inline size_t HeapInUse() { return mallinfo2().uordblks; }
+#include "iparticlesystem.h"
+
+// Bytes in use: the heap as glibc accounts it (chunk sizes and headers
+// included, so a slot's cost includes the allocator's rounding; large chunks
+// are mapped by themselves and counted apart) and the blocks that pools carve
+// their particles from.
+inline size_t MemoryInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd + detail::CGroupedAllocation::HeldBytes();
+}
 
 // Thread CPU time: the machine is shared, and wall time would count other processes.
 inline double CpuNanoseconds() {

@@ -80,10 +80,10 @@ void BM_StandardUpdate(benchmark::State& state) {
         emitters.Add("sphere", new CSphereVolume(pDevice));
         params.Add("fire", MakeParams());
         std::unique_ptr<CBenchSystem> system(new CBenchSystem(&manager));
-        const size_t heapBefore = HeapInUse();
+        const size_t heapBefore = MemoryInUse();
         // Mean life 1.5 s: this rate keeps about `live` particles alive.
         system->Init(new CPoolParticleContainer(), "sphere", "fire", live, live / 1.5f, 1, "");
-        const size_t heapAfter = HeapInUse();
+        const size_t heapAfter = MemoryInUse();
         system->StartEmit();
         D3DXMATRIXA16 identity;
         D3DXMatrixIdentity(&identity);

@@ -16,6 +16,9 @@
 #include <iterator>
 #include <new>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <platform/d3dxarchive.h>
 
 #include "Corvantis/cd3dwatch.h"
@@ -235,15 +238,19 @@ SParticleSystemRenderProperties::SParticleSystemRenderProperties()
 
 namespace {
 
-// Large enough that a block's tail and heap header are noise per particle.
-constexpr std::size_t kGroupBlockBytes = 64 * 1024;
+// A fill starts with blocks large enough that a block's tail and heap header
+// are noise per particle, and doubles them up to the size of a huge page: a
+// large pool is then walked in random order without a TLB miss per particle.
+constexpr std::size_t kFirstGroupBlockBytes = 64 * 1024;
+constexpr std::size_t kHugePageBytes = 2 * 1024 * 1024;
 
 struct SGroupBlock {
     std::size_t used;     // bytes carved, counted from the block's start
     std::size_t objects;  // carved objects still alive
+    std::size_t bytes;    // the block's size
 };
 
-constexpr std::size_t kGroupBlockHeader = 16;  // keeps the first object 16-byte aligned
+constexpr std::size_t kGroupBlockHeader = 32;  // keeps the first object 16-byte aligned
 static_assert(sizeof(SGroupBlock) <= kGroupBlockHeader, "block header fits its slot");
 
 // The carving state: the blocks with live objects by address, the block being
@@ -255,6 +262,8 @@ struct SGroupState {
     SGroupBlock* pOpen = nullptr;
     bool bGrouping = false;
     std::size_t carved = 0;
+    std::size_t nextBlockBytes = kFirstGroupBlockBytes;
+    std::size_t heldBytes = 0;  // of all blocks
 };
 SGroupState& Group() {
     static SGroupState* const pState = new SGroupState();
@@ -267,23 +276,59 @@ unsigned char* BlockBytes(SGroupBlock* pBlock) { return reinterpret_cast<unsigne
 // alignof, so this aligns any object the plain operator new is asked for.
 std::size_t AlignmentFor(std::size_t bytes) { return std::min<std::size_t>(16, bytes & (~bytes + 1)); }
 
+// Blocks are mapped from the system, a huge-page block aligned to a huge
+// page so that the kernel can back it with one: a wider mapping is trimmed to
+// the aligned part.
+void* MapBlock(std::size_t bytes) {
+    const std::size_t alignment = bytes < kHugePageBytes ? 1 : kHugePageBytes;
+    const std::size_t mapped = bytes + alignment - 1;
+    void* pMapping = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (pMapping == MAP_FAILED) throw std::bad_alloc();
+    const auto start = reinterpret_cast<std::uintptr_t>(pMapping);
+    const std::uintptr_t aligned = (start + alignment - 1) & ~(alignment - 1);
+    if (aligned > start) munmap(pMapping, aligned - start);
+    if (aligned + bytes < start + mapped) munmap(reinterpret_cast<void*>(aligned + bytes), start + mapped - aligned - bytes);
+    void* pBlock = reinterpret_cast<void*>(aligned);
+#ifdef MADV_HUGEPAGE
+    if (alignment > 1) madvise(pBlock, bytes, MADV_HUGEPAGE);  // only advice: small pages work too
+#endif
+    Group().heldBytes += bytes;
+    return pBlock;
+}
+
 void ReleaseBlock(SGroupBlock* pBlock) {
     std::vector<SGroupBlock*>& blocks = Group().blocks;
     blocks.erase(std::lower_bound(blocks.begin(), blocks.end(), pBlock));
-    ::operator delete(pBlock);
+    Group().heldBytes -= pBlock->bytes;
+    munmap(pBlock, pBlock->bytes);
+}
+
+// Nothing more is carved from a closed block: the pages past its last object
+// go back to the system.
+void TrimBlock(SGroupBlock* pBlock) {
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const std::size_t kept = (pBlock->used + page - 1) / page * page;
+    if (kept >= pBlock->bytes) return;
+    munmap(BlockBytes(pBlock) + kept, pBlock->bytes - kept);
+    Group().heldBytes -= pBlock->bytes - kept;
+    pBlock->bytes = kept;
 }
 
 void CloseOpenBlock() {
     SGroupBlock* pBlock = Group().pOpen;
     Group().pOpen = nullptr;
-    if (pBlock && pBlock->objects == 0) ReleaseBlock(pBlock);
+    if (!pBlock) return;
+    if (pBlock->objects == 0) return ReleaseBlock(pBlock);
+    TrimBlock(pBlock);
 }
 
 SGroupBlock* OpenBlock() {
     CloseOpenBlock();
     std::vector<SGroupBlock*>& blocks = Group().blocks;
     blocks.reserve(blocks.size() + 1);  // so the insertion below cannot throw
-    SGroupBlock* pBlock = new (::operator new(kGroupBlockBytes)) SGroupBlock{kGroupBlockHeader, 0};
+    const std::size_t bytes = Group().nextBlockBytes;
+    SGroupBlock* pBlock = new (MapBlock(bytes)) SGroupBlock{kGroupBlockHeader, 0, bytes};
+    Group().nextBlockBytes = std::min(2 * bytes, kHugePageBytes);
     blocks.insert(std::upper_bound(blocks.begin(), blocks.end(), pBlock), pBlock);
     return Group().pOpen = pBlock;
 }
@@ -295,14 +340,14 @@ SGroupBlock* BlockOf(void* pObject) {
                                   [](void* p, SGroupBlock* pBlock) { return p < static_cast<void*>(pBlock); });
     if (after == blocks.begin()) return nullptr;
     SGroupBlock* pBlock = *(after - 1);
-    return static_cast<unsigned char*>(pObject) < BlockBytes(pBlock) + kGroupBlockBytes ? pBlock : nullptr;
+    return static_cast<unsigned char*>(pObject) < BlockBytes(pBlock) + pBlock->bytes ? pBlock : nullptr;
 }
 
 void* Carve(std::size_t bytes) {
     const std::size_t alignment = AlignmentFor(bytes);
     SGroupBlock* pBlock = Group().pOpen;
-    std::size_t offset = pBlock ? (pBlock->used + alignment - 1) & ~(alignment - 1) : kGroupBlockBytes;
-    if (offset + bytes > kGroupBlockBytes) {
+    std::size_t offset = pBlock ? (pBlock->used + alignment - 1) & ~(alignment - 1) : 0;
+    if (!pBlock || offset + bytes > pBlock->bytes) {
         pBlock = OpenBlock();
         offset = pBlock->used;
     }
@@ -318,6 +363,7 @@ detail::CGroupedAllocation::CGroupedAllocation() : m_bInCharge(!Group().bGroupin
     if (!m_bInCharge) return;
     Group().bGrouping = true;
     Group().carved = 0;
+    Group().nextBlockBytes = kFirstGroupBlockBytes;
 }
 
 detail::CGroupedAllocation::~CGroupedAllocation() {
@@ -329,9 +375,11 @@ detail::CGroupedAllocation::~CGroupedAllocation() {
 std::size_t detail::CGroupedAllocation::CarvedBytes() const { return m_bInCharge ? Group().carved : 0; }
 
 void* detail::CGroupedAllocation::Allocate(std::size_t bytes) {
-    if (!Group().bGrouping || bytes > kGroupBlockBytes - kGroupBlockHeader) return ::operator new(bytes);
+    if (!Group().bGrouping || bytes > kFirstGroupBlockBytes - kGroupBlockHeader) return ::operator new(bytes);
     return Carve(bytes);
 }
+
+std::size_t detail::CGroupedAllocation::HeldBytes() { return Group().heldBytes; }
 
 void detail::CGroupedAllocation::Free(void* pObject) noexcept {
     SGroupBlock* pBlock = pObject ? BlockOf(pObject) : nullptr;

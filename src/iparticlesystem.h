@@ -156,6 +156,8 @@ public:
 
     static void* Allocate(std::size_t bytes);
     static void Free(void* pObject) noexcept;
+    // Bytes of the blocks held from the system, outside the heap's accounting.
+    static std::size_t HeldBytes();
 
 private:
     bool m_bInCharge;

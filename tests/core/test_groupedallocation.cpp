@@ -80,3 +80,27 @@ TEST_F(GroupedAllocation, AnInnerFillLeavesTheOuterOneInCharge) {
     EXPECT_EQ(2 * sizeof(CLinearInterpolator<float>), outer.CarvedBytes());
     delete first;
 }
+
+// A large pool's blocks grow to huge pages; the unused tail of each block is
+// given back, and all of it goes back to the system with the particles.
+TEST_F(GroupedAllocation, LargePoolsHoldLittleMoreThanTheirParticlesAndReturnIt) {
+    const unsigned cap = 30000;  // several megabytes
+    const std::size_t heldBefore = detail::CGroupedAllocation::HeldBytes();
+    {
+        auto system = MakeSystem(cap, 0.0f, 0);
+        std::size_t groupBytes = 0;
+        {
+            detail::CGroupedAllocation fill;
+            delete system->CreateParticle();
+            groupBytes = fill.CarvedBytes();
+        }
+        const std::size_t held = detail::CGroupedAllocation::HeldBytes() - heldBefore;
+        EXPECT_GE(held, cap * groupBytes);
+        EXPECT_LE(held, cap * groupBytes + 16 * 4096) << "block tails and headers only";
+        IParticleContainer* pool = system->GetParticleContainer();
+        for (IParticle* p = pool->Push(); p; p = pool->Push()) p->SetLive(system.get(), D3DXVECTOR3(0, 0, 0));
+        RunFrames(*system, 1);
+        for (IParticle* p : Walk(*pool)) EXPECT_EQ(0xFFFF0000u, p->GetColor());
+    }
+    EXPECT_EQ(heldBefore, detail::CGroupedAllocation::HeldBytes());
+}
