@@ -228,11 +228,6 @@ void IEmitter::CreateBuffers() {
 
 void IEmitter::RenderAroundAxisAndPoint() const {
     const detail::CDebugLineStates states(m_pDevice, kAxisColor);
-    D3DXMATRIX identity;
-    m_pDevice->SetVertexShader(nullptr);
-    m_pDevice->SetPixelShader(nullptr);
-    m_pDevice->SetFVF(D3DFVF_XYZ);
-    m_pDevice->SetTransform(D3DTS_WORLD, D3DXMatrixIdentity(&identity));
     m_pDevice->SetStreamSource(0, m_pAxisVB, 0, kVertexStride);
     m_pDevice->DrawPrimitive(D3DPT_LINELIST, 0, 1);
     m_pDevice->SetStreamSource(0, m_pGridVB, 0, kVertexStride);

@@ -1740,17 +1740,12 @@ bool IParticleSystem::ShowsAroundAxis() const {
     return pParams && pParams->GetShowAxis() && IsOrbiting(pParams->GetParticleSystemBased());
 }
 
-// Straight on the device, saving and restoring every state it touches.
+// Straight on the device, leaving every state as it was found.
 void IParticleSystem::RenderAroundAxisAndPoint() const {
     if (!m_pAxisVB || !m_pAroundVB) return;
     FillAroundBuffers();
     IDirect3DDevice9* pDevice = m_pManager->GetD3DDevice();
     const detail::CDebugLineStates states(pDevice, kAroundColor);
-    D3DXMATRIX identity;
-    pDevice->SetVertexShader(nullptr);
-    pDevice->SetPixelShader(nullptr);
-    pDevice->SetFVF(D3DFVF_XYZ);
-    pDevice->SetTransform(D3DTS_WORLD, D3DXMatrixIdentity(&identity));
     pDevice->SetStreamSource(0, m_pAxisVB, 0, kVertexBytes);
     pDevice->DrawPrimitive(D3DPT_LINELIST, 0, kAxisVertices / 2);
     pDevice->SetStreamSource(0, m_pAroundVB, 0, kVertexBytes);

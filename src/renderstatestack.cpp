@@ -1,7 +1,10 @@
 // Index
 //   ==== Render state stack ====
 //   ==== Texture stage state stack ====
+//   ==== Debug line states ====
 #include "renderstatestack.h"
+
+#include <d3dx9.h>
 
 // ==== Render state stack ====
 
@@ -51,6 +54,8 @@ void CTextureStageStateStack::Reset() {
     m_records.clear();
 }
 
+// ==== Debug line states ====
+
 namespace detail {
 namespace {
 
@@ -84,14 +89,22 @@ const SDebugStageState kDebugStageStates[] = {
 static_assert(sizeof kDebugRenderStates / sizeof kDebugRenderStates[0] == 9, "one saved slot per render state");
 static_assert(sizeof kDebugStageStates / sizeof kDebugStageStates[0] == 5, "one saved slot per stage state");
 
-CDebugLineStates::CDebugLineStates(IDirect3DDevice9* pDevice, D3DCOLOR color, EWorldTransform world)
-    : m_pDevice(pDevice), m_bSavedWorld(world == EWorldTransform::Saved), m_savedWorld() {
-    if (m_bSavedWorld) m_pDevice->GetTransform(D3DTS_WORLD, &m_savedWorld);
+CDebugLineStates::CDebugLineStates(IDirect3DDevice9* pDevice, D3DCOLOR color)
+    : m_pDevice(pDevice), m_savedWorld() {
+    m_pDevice->GetTransform(D3DTS_WORLD, &m_savedWorld);
+    m_pDevice->GetFVF(&m_savedFVF);
+    m_pDevice->GetVertexShader(&m_pSavedVertexShader);
+    m_pDevice->GetPixelShader(&m_pSavedPixelShader);
     for (int i = 0; i < kRenderStates; ++i) m_pDevice->GetRenderState(kDebugRenderStates[i].state, &m_savedRender[i]);
     for (int i = 0; i < kStageStates; ++i) {
         const SDebugStageState& row = kDebugStageStates[i];
         m_pDevice->GetTextureStageState(row.stage, row.state, &m_savedStage[i]);
     }
+    D3DXMATRIX identity;
+    m_pDevice->SetTransform(D3DTS_WORLD, D3DXMatrixIdentity(&identity));
+    m_pDevice->SetFVF(D3DFVF_XYZ);
+    m_pDevice->SetVertexShader(nullptr);
+    m_pDevice->SetPixelShader(nullptr);
     for (const SDebugRenderState& row : kDebugRenderStates) {
         m_pDevice->SetRenderState(row.state, row.state == D3DRS_TEXTUREFACTOR ? color : row.value);
     }
@@ -99,12 +112,17 @@ CDebugLineStates::CDebugLineStates(IDirect3DDevice9* pDevice, D3DCOLOR color, EW
 }
 
 CDebugLineStates::~CDebugLineStates() {
+    m_pDevice->SetTransform(D3DTS_WORLD, &m_savedWorld);
+    m_pDevice->SetFVF(m_savedFVF);
+    m_pDevice->SetVertexShader(m_pSavedVertexShader);
+    m_pDevice->SetPixelShader(m_pSavedPixelShader);
+    if (m_pSavedVertexShader) m_pSavedVertexShader->Release();
+    if (m_pSavedPixelShader) m_pSavedPixelShader->Release();
     for (int i = 0; i < kRenderStates; ++i) m_pDevice->SetRenderState(kDebugRenderStates[i].state, m_savedRender[i]);
     for (int i = 0; i < kStageStates; ++i) {
         const SDebugStageState& row = kDebugStageStates[i];
         m_pDevice->SetTextureStageState(row.stage, row.state, m_savedStage[i]);
     }
-    if (m_bSavedWorld) m_pDevice->SetTransform(D3DTS_WORLD, &m_savedWorld);
 }
 
 }  // namespace detail

@@ -67,18 +67,15 @@ private:
 
 namespace detail {
 
-// The states of the wire-frame debug lines drawn in one flat colour (the
-// emitter's axis and grid, a system's around axis, the billboard axis): reads every state it
-// changes, sets them in order, and writes the read values back in the same
-// order when it goes. Straight on the device, for drawing outside PreRender.
+// The device set-up of the wire-frame debug lines drawn in one flat colour
+// (the emitter's axis and grid, a system's around axis, the billboard axis):
+// positions only, in world space, no shaders. Reads everything it changes,
+// sets it, and writes the read values back in the same order when it goes,
+// so the device is left as it was found. Straight on the device, for drawing
+// outside PreRender.
 class CDebugLineStates {
 public:
-    // Saved: the world transform is read too and written back last, for a
-    // caller that sets its own and must leave the device as it found it.
-    enum class EWorldTransform { NotSaved, Saved };
-
-    CDebugLineStates(IDirect3DDevice9* pDevice, D3DCOLOR color,
-                     EWorldTransform world = EWorldTransform::NotSaved);
+    CDebugLineStates(IDirect3DDevice9* pDevice, D3DCOLOR color);
     ~CDebugLineStates();
     CDebugLineStates(const CDebugLineStates&) = delete;
     CDebugLineStates& operator=(const CDebugLineStates&) = delete;
@@ -90,8 +87,10 @@ private:
     IDirect3DDevice9* m_pDevice;
     DWORD m_savedRender[kRenderStates];
     DWORD m_savedStage[kStageStates];
-    bool m_bSavedWorld;
-    D3DMATRIX m_savedWorld;  // set when m_bSavedWorld
+    D3DMATRIX m_savedWorld;
+    DWORD m_savedFVF = 0;
+    IDirect3DVertexShader9* m_pSavedVertexShader = nullptr;  // a reference held until restored
+    IDirect3DPixelShader9* m_pSavedPixelShader = nullptr;    // a reference held until restored
 };
 
 }  // namespace detail

@@ -332,12 +332,7 @@ void CBillboardParticleSystem::RenderAxis() const {
     if (!m_pBBAxisVB) return;
     FillAxisBuffer();
     IDirect3DDevice9* pDevice = m_pManager->GetD3DDevice();
-    const detail::CDebugLineStates states(pDevice, kAxisColor, detail::CDebugLineStates::EWorldTransform::Saved);
-    D3DXMATRIX identity;
-    pDevice->SetTransform(D3DTS_WORLD, D3DXMatrixIdentity(&identity));
-    pDevice->SetVertexShader(nullptr);
-    pDevice->SetPixelShader(nullptr);
-    pDevice->SetFVF(D3DFVF_XYZ);
+    const detail::CDebugLineStates states(pDevice, kAxisColor);
     pDevice->SetStreamSource(0, m_pBBAxisVB, 0, kPositionBytes);
     pDevice->DrawPrimitive(D3DPT_LINELIST, 0, 1);
 }

@@ -1,4 +1,5 @@
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -278,9 +279,12 @@ TEST_F(System, AroundAxisIsDrawnAsALineAndARing) {
     set->SetParticleSystemBased(PSB_AROUND_AXIS_BASED);
     auto system = MakeSystem(4, 0.0f, 0);
     system->GetParticleContainer()->Push()->SetLive(system.get(), D3DXVECTOR3(0, 0, 0));
+    D3DXMATRIXA16 placed;  // the particles' world transform, which the lines must leave in place
+    D3DXMatrixTranslation(&placed, 1, 2, 3);
+    device.Get()->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
     swdevice::ClearDrawLog(device.Get());
     device.Get()->BeginScene();
-    system->Render(identity, false, nullptr);
+    system->Render(placed, true, nullptr);
     device.Get()->EndScene();
     const std::vector<swdevice::DrawRecord> log = swdevice::DrawLog(device.Get());
     ASSERT_EQ(2u, log.size());
@@ -288,7 +292,14 @@ TEST_F(System, AroundAxisIsDrawnAsALineAndARing) {
     EXPECT_EQ(1u, log[0].primitiveCount);
     EXPECT_EQ(18u, log[1].primitiveCount);
     EXPECT_EQ(0xFF0000FFu, log[1].states.RenderState(D3DRS_TEXTUREFACTOR));
+    EXPECT_EQ(static_cast<DWORD>(D3DFVF_XYZ), log[1].fvf);
     DWORD fill = 0;
     device.Get()->GetRenderState(D3DRS_FILLMODE, &fill);
     EXPECT_EQ(static_cast<DWORD>(D3DFILL_SOLID), fill);
+    D3DMATRIX worldAfter;
+    device.Get()->GetTransform(D3DTS_WORLD, &worldAfter);
+    EXPECT_EQ(0, std::memcmp(&placed, &worldAfter, sizeof worldAfter)) << "the particles' world transform";
+    DWORD fvfAfter = 0;
+    device.Get()->GetFVF(&fvfAfter);
+    EXPECT_EQ(static_cast<DWORD>(D3DFVF_XYZ | D3DFVF_DIFFUSE), fvfAfter);
 }
