@@ -193,6 +193,35 @@ TEST_F(BillboardTest, PlaneAlignedQuadHasTheDocumentedCornersAndTextureCoordinat
     }
 }
 
+// Drawn through the software device with an orthographic projection of
+// 8 x 8 units onto the 8 x 8 back buffer (screen x = x + 4, y = 4 - y): the
+// quad 4 wide and 2 high centred on (1, 1) spans screen [3, 7) x [2, 4), so
+// by the top-left rule exactly columns 3 to 6 of rows 2 and 3 are covered.
+TEST_F(BillboardTest, PlaneAlignedQuadLandsOnTheExpectedPixels) {
+    CTestBillboardSystem* pSystem = MakeSystem(1, BBT_PLANE_ALIGNED);
+    AddParticle(pSystem, D3DXVECTOR3(1, 1, 0), D3DXVECTOR2(4, 2))->SetColor(0xFFFF0000);
+    D3DXMATRIX projection;
+    m_device->SetTransform(D3DTS_VIEW, &m_identity);
+    m_device->SetTransform(D3DTS_PROJECTION, D3DXMatrixOrthoLH(&projection, 8, 8, -1, 1));
+    m_device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    ASSERT_EQ(1u, RenderAndLog(pSystem).size());
+
+    IDirect3DSurface9* pBackBuffer = nullptr;
+    ASSERT_EQ(D3D_OK, m_device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &pBackBuffer));
+    D3DLOCKED_RECT locked;
+    ASSERT_EQ(D3D_OK, pBackBuffer->LockRect(&locked, nullptr, D3DLOCK_READONLY));
+    for (int y = 0; y < 8; ++y) {
+        const DWORD* row = reinterpret_cast<const DWORD*>(static_cast<const BYTE*>(locked.pBits) + y * locked.Pitch);
+        for (int x = 0; x < 8; ++x) {
+            const bool covered = x >= 3 && x <= 6 && y >= 2 && y <= 3;
+            EXPECT_EQ(covered ? 0xFF0000u : 0u, row[x] & 0xFFFFFF) << "pixel " << x << ", " << y;
+        }
+    }
+    pBackBuffer->UnlockRect();
+    pBackBuffer->Release();
+}
+
 TEST_F(BillboardTest, QuadsCollapseWhenTheyHaveNoFacing) {
     CTestBillboardSystem* pSystem = MakeSystem(2, BBT_MOVE_ORIENTED);
     CBillboardParticle* pStill = AddParticle(pSystem, D3DXVECTOR3(1, 2, 3), D3DXVECTOR2(4, 4));
