@@ -10,8 +10,8 @@
 #include <platform/crt_rand.h>
 
 #include "cmanager.h"
-#include "particleeffect.h"
 
+#include "bench_device.h"
 #include "bench_measure.h"
 
 namespace {
@@ -64,14 +64,8 @@ CStandardParticleSystemParams* MakeParams() {
 
 void BM_StandardUpdate(benchmark::State& state) {
     const unsigned live = static_cast<unsigned>(state.range(0));
-    IDirect3D9* pD3D = Direct3DCreate9(D3D_SDK_VERSION);
-    D3DPRESENT_PARAMETERS pp = {};
-    pp.BackBufferWidth = pp.BackBufferHeight = 16;
-    pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-    pp.Windowed = TRUE;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    IDirect3DDevice9* pDevice = nullptr;
-    pD3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &pDevice);
+    const CBenchDevice device;
+    IDirect3DDevice9* pDevice = device.Get();
     {
         CEmitterManager emitters;
         CPSParamsManager params;
@@ -100,9 +94,6 @@ void BM_StandardUpdate(benchmark::State& state) {
         state.counters["live"] = static_cast<double>(system->GetParticleCount());
         system.reset();
     }
-    pDevice->Release();
-    pD3D->Release();
-    ReleaseParticleSystemDXResources();
 }
 
 }  // namespace

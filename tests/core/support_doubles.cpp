@@ -3,17 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "UtilsSrc/errorreport.h"
+#include "support/testdevice.h"
 
 CTestDevice::CTestDevice() {
     m_pD3D = Direct3DCreate9(D3D_SDK_VERSION);
-    D3DPRESENT_PARAMETERS pp = {};
-    pp.BackBufferWidth = 64;
-    pp.BackBufferHeight = 64;
-    pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-    pp.Windowed = TRUE;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    m_pD3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp,
-                         &m_pDevice);
+    m_pDevice = CreateTestDevice(m_pD3D, WindowedParams(64, 64, D3DFMT_A8R8G8B8));
     EXPECT_NE(nullptr, m_pDevice);
 }
 

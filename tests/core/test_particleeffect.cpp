@@ -9,6 +9,7 @@
 #include "platform/nativeshader.h"
 #include "platform/resources.h"
 #include "platform/swdevice.h"
+#include "support/testdevice.h"
 
 namespace {
 
@@ -24,15 +25,8 @@ protected:
         CD3DWatch::ClearFailures();
         m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
         ASSERT_NE(m_d3d, nullptr);
-        D3DPRESENT_PARAMETERS pp{};
-        pp.BackBufferWidth = 16;
-        pp.BackBufferHeight = 16;
-        pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-        pp.Windowed = TRUE;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        ASSERT_EQ(m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                                      D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &m_device),
-                  D3D_OK);
+        m_device = CreateTestDevice(m_d3d, WindowedParams(16, 16, D3DFMT_A8R8G8B8));
+        ASSERT_NE(nullptr, m_device);
     }
     void TearDown() override {
         ReleaseParticleSystemDXResources();

@@ -3,6 +3,7 @@
 #include "Corvantis/cd3dwatch.h"
 #include "platform/resources.h"
 #include "platform/swdevice.h"
+#include "support/testdevice.h"
 
 namespace {
 
@@ -13,17 +14,8 @@ protected:
         CD3DWatch::SetTracking(false);
         m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
         ASSERT_NE(m_d3d, nullptr);
-        D3DPRESENT_PARAMETERS pp{};
-        pp.BackBufferWidth = 4;
-        pp.BackBufferHeight = 4;
-        pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-        pp.Windowed = TRUE;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        pp.EnableAutoDepthStencil = TRUE;
-        pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-        ASSERT_EQ(m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                                      D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &m_device),
-                  D3D_OK);
+        m_device = CreateTestDevice(m_d3d, WindowedParams(4, 4, D3DFMT_A8R8G8B8, true));
+        ASSERT_NE(nullptr, m_device);
     }
     void TearDown() override {
         swdevice::ResetSettings();

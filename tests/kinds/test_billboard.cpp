@@ -18,6 +18,7 @@
 #include "particleeffect.h"
 #include "platform/swdevice.h"
 #include "utils/errorreport_capture.h"
+#include "support/testdevice.h"
 
 using Vastrel::Utils::CMyXMLNode;
 using Vastrel::Utils::CMyXMLParser;
@@ -83,14 +84,8 @@ protected:
         swdevice::ResetSettings();
         m_liveAtStart = swdevice::LiveObjectCount();
         m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        D3DPRESENT_PARAMETERS pp{};
-        pp.BackBufferWidth = 8;
-        pp.BackBufferHeight = 8;
-        pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-        pp.Windowed = TRUE;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        ASSERT_EQ(D3D_OK, m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                                              D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &m_device));
+        m_device = CreateTestDevice(m_d3d, WindowedParams(8, 8, D3DFMT_A8R8G8B8));
+        ASSERT_NE(nullptr, m_device);
         m_manager.reset(new CParticleSystemManager(m_device, nullptr, nullptr, nullptr, nullptr, false));
         D3DXMatrixIdentity(&m_identity);
         m_manager->SetCameraMatrix(m_identity);  // right x, up y, at z, at the origin

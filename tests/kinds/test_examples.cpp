@@ -12,6 +12,8 @@
 #include <platform/crt_rand.h>
 #include <platform/swdevice.h>
 
+#include "support/testdevice.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -63,14 +65,8 @@ class BundledExample : public ::testing::Test {
 protected:
     void SetUp() override {
         m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        D3DPRESENT_PARAMETERS pp{};
-        pp.BackBufferWidth = 64;
-        pp.BackBufferHeight = 48;
-        pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-        pp.Windowed = TRUE;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        ASSERT_EQ(D3D_OK, m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                                              D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &m_device));
+        m_device = CreateTestDevice(m_d3d, WindowedParams(64, 48, D3DFMT_A8R8G8B8));
+        ASSERT_NE(nullptr, m_device);
         g_device = m_device;
         g_images = &m_images;
         g_reports = &m_reports;

@@ -14,6 +14,7 @@
 #include "particleeffect.h"
 #include "platform/swdevice.h"
 #include "utils/errorreport_capture.h"
+#include "support/testdevice.h"
 
 using Vastrel::Utils::CMyXMLNode;
 using Vastrel::Utils::CMyXMLParser;
@@ -99,15 +100,8 @@ protected:
     void SetUp() override {
         m_liveObjects = swdevice::LiveObjectCount();
         m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        D3DPRESENT_PARAMETERS pp{};
-        pp.BackBufferWidth = 4;
-        pp.BackBufferHeight = 4;
-        pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-        pp.Windowed = TRUE;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        ASSERT_EQ(m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                                      D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &m_device),
-                  D3D_OK);
+        m_device = CreateTestDevice(m_d3d, WindowedParams(4, 4, D3DFMT_A8R8G8B8));
+        ASSERT_NE(nullptr, m_device);
         manager.reset(new CParticleSystemManager(m_device, &emitters, &params, nullptr, &textures, false));
         g_host = &host;
         RegisterHooks(&LoadObject, &DeleteObject, &DrawObjects);

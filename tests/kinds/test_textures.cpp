@@ -13,6 +13,7 @@
 #include "itexture.h"
 #include "platform/swdevice.h"
 #include "utils/errorreport_capture.h"
+#include "support/testdevice.h"
 
 using Vastrel::Utils::CMyXMLNode;
 using Vastrel::Utils::CMyXMLParser;
@@ -43,15 +44,8 @@ class TextureTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        D3DPRESENT_PARAMETERS pp{};
-        pp.BackBufferWidth = 4;
-        pp.BackBufferHeight = 4;
-        pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-        pp.Windowed = TRUE;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        ASSERT_EQ(m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                                      D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &m_device),
-                  D3D_OK);
+        m_device = CreateTestDevice(m_d3d, WindowedParams(4, 4, D3DFMT_A8R8G8B8));
+        ASSERT_NE(nullptr, m_device);
         for (IDirect3DTexture9*& frame : m_frames) {
             ASSERT_EQ(m_device->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &frame, nullptr), D3D_OK);
         }

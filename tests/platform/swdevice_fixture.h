@@ -10,18 +10,7 @@
 #include "d3d9.h"
 #include "platform/d3d9iids.h"
 #include "platform/swdevice.h"
-
-inline D3DPRESENT_PARAMETERS WindowedParams(UINT width, UINT height, bool autoDepth) {
-    D3DPRESENT_PARAMETERS pp = {};
-    pp.BackBufferWidth = width;
-    pp.BackBufferHeight = height;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.Windowed = TRUE;
-    pp.EnableAutoDepthStencil = autoDepth;
-    pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-    return pp;
-}
+#include "support/testdevice.h"
 
 class SoftwareDeviceTest : public ::testing::Test {
 protected:
@@ -30,7 +19,7 @@ protected:
         ASSERT_EQ(0u, swdevice::LiveObjectCount());
         m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
         ASSERT_NE(nullptr, m_d3d);
-        CreateDevice(WindowedParams(64, 32, true));
+        CreateDevice(WindowedParams(64, 32, D3DFMT_X8R8G8B8, true));
     }
 
     void TearDown() override {

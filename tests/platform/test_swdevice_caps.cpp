@@ -34,7 +34,7 @@ TEST_F(SwDeviceCaps, ChosenCapsApplyToDevicesCreatedAfterwards) {
     swdevice::g_settings.pixelShaderVersion = D3DPS_VERSION(1, 1);
     swdevice::g_settings.pointSizeCap = false;
     EXPECT_EQ(D3DPS_VERSION(2, 0), CapsOf(m_device).PixelShaderVersion) << "an existing device keeps its caps";
-    CreateDevice(WindowedParams(32, 32, false));
+    CreateDevice(WindowedParams(32, 32, D3DFMT_X8R8G8B8, false));
     const D3DCAPS9 caps = CapsOf(m_device);
     EXPECT_EQ(D3DPS_VERSION(1, 1), caps.PixelShaderVersion);
     EXPECT_FALSE(caps.FVFCaps & D3DFVFCAPS_PSIZE);

@@ -234,7 +234,7 @@ TEST_F(SwDeviceInvalidCalls, ForeignAndWrongKindBindingsAreRefused) {
     EXPECT_EQ(D3DERR_INVALIDCALL, m_device->SetTexture(16, plain)) << "stage out of range";
 
     IDirect3DDevice9* other = nullptr;
-    D3DPRESENT_PARAMETERS pp = WindowedParams(16, 16, false);
+    D3DPRESENT_PARAMETERS pp = WindowedParams(16, 16, D3DFMT_X8R8G8B8, false);
     ASSERT_EQ(D3D_OK, m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
                                           D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &other));
     EXPECT_EQ(D3DERR_INVALIDCALL, other->SetTexture(0, plain)) << "another device's texture";

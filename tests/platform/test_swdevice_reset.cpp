@@ -12,7 +12,7 @@ TEST_F(SwDeviceReset, LossReportsLostThenNotResetUntilReset) {
     EXPECT_EQ(D3DERR_DEVICELOST, m_device->TestCooperativeLevel());
     EXPECT_EQ(D3DERR_DEVICELOST, m_device->TestCooperativeLevel());
     EXPECT_EQ(D3DERR_DEVICENOTRESET, m_device->TestCooperativeLevel());
-    D3DPRESENT_PARAMETERS pp = WindowedParams(128, 96, true);
+    D3DPRESENT_PARAMETERS pp = WindowedParams(128, 96, D3DFMT_X8R8G8B8, true);
     ASSERT_EQ(D3D_OK, m_device->Reset(&pp));
     EXPECT_EQ(D3D_OK, m_device->TestCooperativeLevel());
     D3DVIEWPORT9 viewport;
@@ -27,7 +27,7 @@ TEST_F(SwDeviceReset, DefaultPoolResourcesBlockResetButManagedOnesDoNot) {
                                               &target, nullptr));
     swdevice::SimulateDeviceLoss(m_device, 1);
     EXPECT_EQ(D3DERR_DEVICELOST, m_device->TestCooperativeLevel());
-    D3DPRESENT_PARAMETERS pp = WindowedParams(64, 32, true);
+    D3DPRESENT_PARAMETERS pp = WindowedParams(64, 32, D3DFMT_X8R8G8B8, true);
     EXPECT_EQ(D3DERR_INVALIDCALL, m_device->Reset(&pp));
     EXPECT_EQ(D3DERR_DEVICENOTRESET, m_device->TestCooperativeLevel());
     EXPECT_EQ(0u, target->Release());
@@ -39,7 +39,7 @@ TEST_F(SwDeviceReset, DefaultPoolResourcesBlockResetButManagedOnesDoNot) {
 TEST_F(SwDeviceReset, HeldBackBufferBlocksReset) {
     IDirect3DSurface9* back = nullptr;
     ASSERT_EQ(D3D_OK, m_device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back));
-    D3DPRESENT_PARAMETERS pp = WindowedParams(64, 32, false);
+    D3DPRESENT_PARAMETERS pp = WindowedParams(64, 32, D3DFMT_X8R8G8B8, false);
     EXPECT_EQ(D3DERR_INVALIDCALL, m_device->Reset(&pp));
     EXPECT_EQ(0u, back->Release());
     EXPECT_EQ(D3D_OK, m_device->Reset(&pp));
@@ -51,7 +51,7 @@ TEST_F(SwDeviceReset, ResetRestoresDefaultStateAndUnbinds) {
     IDirect3DVertexBuffer9* vb = MakeVertexBuffer(24);
     ASSERT_EQ(D3D_OK, m_device->SetStreamSource(0, vb, 0, 12));
     ASSERT_EQ(D3D_OK, m_device->SetRenderState(D3DRS_LIGHTING, FALSE));
-    D3DPRESENT_PARAMETERS pp = WindowedParams(64, 32, true);
+    D3DPRESENT_PARAMETERS pp = WindowedParams(64, 32, D3DFMT_X8R8G8B8, true);
     ASSERT_EQ(D3D_OK, m_device->Reset(&pp));
     DWORD lighting = 0;
     ASSERT_EQ(D3D_OK, m_device->GetRenderState(D3DRS_LIGHTING, &lighting));

@@ -37,7 +37,7 @@ TEST_F(SwDeviceState, RenderStatesStartAtTheDocumentedDefaults) {
 }
 
 TEST_F(SwDeviceState, ZEnableFollowsTheAutomaticDepthStencil) {
-    CreateDevice(WindowedParams(16, 16, false));
+    CreateDevice(WindowedParams(16, 16, D3DFMT_X8R8G8B8, false));
     DWORD value = 0;
     ASSERT_EQ(D3D_OK, m_device->GetRenderState(D3DRS_ZENABLE, &value));
     EXPECT_EQ(DWORD(D3DZB_FALSE), value);

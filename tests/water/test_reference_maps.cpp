@@ -29,6 +29,7 @@
 #include "Undrelle.h"
 #include "platform/crt_rand.h"
 #include "platform/swdevice.h"
+#include "support/testdevice.h"
 
 namespace {
 
@@ -174,18 +175,7 @@ protected:
 
 private:
     static IDirect3DDevice9* CreateDevice(IDirect3D9* d3d) {
-        D3DPRESENT_PARAMETERS pp{};
-        pp.BackBufferWidth = kMapSide;
-        pp.BackBufferHeight = kMapSide;
-        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        pp.Windowed = TRUE;
-        IDirect3DDevice9* device = nullptr;
-        if (d3d) {
-            d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp,
-                              &device);
-        }
-        return device;
+        return d3d ? CreateTestDevice(d3d, WindowedParams(kMapSide, kMapSide, D3DFMT_X8R8G8B8)) : nullptr;
     }
 
     Picture RunWater(IDirect3DDevice9* device) const {

@@ -13,6 +13,7 @@
 #include "platform/nativeshader.h"
 #include "platform/swdevice.h"
 #include "windows.h"
+#include "support/testdevice.h"
 
 namespace {
 
@@ -128,14 +129,7 @@ protected:
         swdevice::g_settings.pixelShaderVersion = pixelShaderVersion;
         m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
         ASSERT_NE(nullptr, m_d3d);
-        m_pp = {};
-        m_pp.BackBufferWidth = 64;
-        m_pp.BackBufferHeight = 64;
-        m_pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-        m_pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        m_pp.Windowed = TRUE;
-        m_pp.EnableAutoDepthStencil = TRUE;
-        m_pp.AutoDepthStencilFormat = D3DFMT_D24S8;
+        m_pp = WindowedParams(64, 64, D3DFMT_X8R8G8B8, true);
         ASSERT_EQ(D3D_OK, m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
                                               D3DCREATE_SOFTWARE_VERTEXPROCESSING, &m_pp, &m_device));
     }

@@ -11,6 +11,7 @@
 #include "platform/d3dxeffect.h"
 #include "platform/resources.h"
 #include "platform/swdevice.h"
+#include "support/testdevice.h"
 
 namespace {
 
@@ -167,14 +168,8 @@ protected:
         swdevice::ResetSettings();
         m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
         ASSERT_NE(nullptr, m_d3d);
-        D3DPRESENT_PARAMETERS pp = {};
-        pp.BackBufferWidth = 16;
-        pp.BackBufferHeight = 16;
-        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        pp.Windowed = TRUE;
-        ASSERT_EQ(D3D_OK, m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                                              D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &m_device));
+        m_device = CreateTestDevice(m_d3d, WindowedParams(16, 16, D3DFMT_X8R8G8B8));
+        ASSERT_NE(nullptr, m_device);
     }
 
     void TearDown() override {
